@@ -17,7 +17,9 @@ void CompletionState::Init() {
     CurrentIndex = -1;
 }
 
-void CompletionState::SpoilLastLine() { std::memset(LastLine, 0xFF, 4); }
+void CompletionState::SpoilLastLine() {
+    std::memset(LastLine, 0xFF, 4);
+}
 
 int32_t CompletionState::AddCandidate(const char* name, const char* shortName,
                                       int32_t isDirectory) {

@@ -18,12 +18,12 @@ constexpr int32_t NoPattern = -1;
 constexpr int32_t ServerPattern = 2;
 
 // `EnumHandle` values that are not live handles.
-inline HANDLE const EnumNone = nullptr;                    // nothing open yet
+inline HANDLE const EnumNone = nullptr;                          // nothing open yet
 inline HANDLE const EnumReadWhole = reinterpret_cast<HANDLE>(1); // source read in one go
 
 struct Candidate {
-    char Name[260];     // the name to insert: a file name, a server, or '\\server\share'
-    char ShortName[13]; // the 8.3 name, empty when there is none
+    char Name[260];      // the name to insert: a file name, a server, or '\\server\share'
+    char ShortName[13];  // the 8.3 name, empty when there is none
     uint8_t IsDirectory; // 1: a directory or network container, a backslash follows it
 };
 static_assert(sizeof(Candidate) == 274, "Candidate is 274 bytes");
@@ -35,19 +35,19 @@ struct CompletionState {
     int32_t CurrentDomainOnly;   // servers of the workgroup or domain only
     int32_t SingleEntriesInMenu; // the list command shows a menu for one candidate too
 
-    char LastLine[LineBufferSize]; // the line when the search began, then as last written
-    char Line[LineBufferSize];     // the current line as read from the host
-    char Mask[LineBufferSize];     // the search mask; for network words the server part
+    char LastLine[LineBufferSize];        // the line when the search began, then as last written
+    char Line[LineBufferSize];            // the current line as read from the host
+    char Mask[LineBufferSize];            // the search mask; for network words the server part
     char LastPrompt[PromptBufferSize];    // console prompt at the last insertion
     char CurrentPrompt[PromptBufferSize]; // console prompt at the last cursor location
     int32_t CursorPos;    // cursor index in Line (may lie beyond its end in the editor)
     int32_t OpenFrom;     // last invocation context; 5 is the editor
     int32_t ResetPending; // 1 forces a new search at the next refresh
 
-    HANDLE EnumHandle; // EnumNone, EnumReadWhole, or a live search/enumeration handle
-    int32_t WordStart; // first character of the word, its opening quote included
-    int32_t WordEnd;   // the word's terminating space or closing quote, or the line's end
-    int32_t NameStart; // first character a candidate replaces
+    HANDLE EnumHandle;  // EnumNone, EnumReadWhole, or a live search/enumeration handle
+    int32_t WordStart;  // first character of the word, its opening quote included
+    int32_t WordEnd;    // the word's terminating space or closing quote, or the line's end
+    int32_t NameStart;  // first character a candidate replaces
     int32_t NetPattern; // index in Mask of a network word's pattern, or NoPattern
 
     Candidate* Candidates;     // in the order found; sorted only by the list command

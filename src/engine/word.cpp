@@ -52,8 +52,7 @@ void CompletionState::StartSearch() {
     bool quoted = Line[WordStart] == '"';
     int32_t textStart = WordStart + (quoted ? 1 : 0);
     const char* end = std::strchr(Line + textStart, quoted ? '"' : ' ');
-    WordEnd = end ? static_cast<int32_t>(end - Line)
-                  : static_cast<int32_t>(std::strlen(Line));
+    WordEnd = end ? static_cast<int32_t>(end - Line) : static_cast<int32_t>(std::strlen(Line));
 
     // The mask: the word's text without quotes, with "*" appended. A word that leaves
     // no room for the "*" yields an empty mask, which no source searches: completing

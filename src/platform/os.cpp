@@ -34,6 +34,8 @@ const OsTable OsDefaults = {
 
 OsTable os = OsDefaults;
 
-void OsRestoreDefaults() { os = OsDefaults; }
+void OsRestoreDefaults() {
+    os = OsDefaults;
+}
 
 } // namespace zarelin

@@ -13,16 +13,14 @@ namespace zarelin {
 // The server and share listing calls are not linked: the module looks them up by name
 // at start-up, in the library of the platform family that has them.
 using NetServerEnumFn = DWORD(WINAPI*)(const WCHAR* server, DWORD level, BYTE** buffer,
-                                       DWORD prefMaxLength, DWORD* entriesRead,
-                                       DWORD* totalEntries, DWORD serverType,
-                                       const WCHAR* domain, DWORD* resume);
+                                       DWORD prefMaxLength, DWORD* entriesRead, DWORD* totalEntries,
+                                       DWORD serverType, const WCHAR* domain, DWORD* resume);
 using NetShareEnumNtFn = DWORD(WINAPI*)(WCHAR* server, DWORD level, BYTE** buffer,
                                         DWORD prefMaxLength, DWORD* entriesRead,
                                         DWORD* totalEntries, DWORD* resume);
 // The other family's form: buffer size and counts are 16-bit.
 using NetShareEnumOtherFn = DWORD(WINAPI*)(const char* server, short level, char* buffer,
-                                           unsigned short bufferSize,
-                                           unsigned short* entriesRead,
+                                           unsigned short bufferSize, unsigned short* entriesRead,
                                            unsigned short* totalAvailable);
 using NetApiBufferFreeFn = DWORD(WINAPI*)(void* buffer);
 
@@ -40,12 +38,12 @@ struct OsTable {
     // Console read-back: locating the cursor on the command line.
     HANDLE(WINAPI* GetStdHandle)(DWORD which);
     BOOL(WINAPI* GetConsoleScreenBufferInfo)(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO* info);
-    BOOL(WINAPI* ReadConsoleOutputCharacterA)(HANDLE console, CHAR* chars, DWORD length,
-                                              COORD from, DWORD* read);
+    BOOL(WINAPI* ReadConsoleOutputCharacterA)
+    (HANDLE console, CHAR* chars, DWORD length, COORD from, DWORD* read);
 
     // Network enumeration: server and share sources.
-    DWORD(WINAPI* WNetOpenEnumA)(DWORD scope, DWORD type, DWORD usage, NETRESOURCEA* container,
-                                 HANDLE* handle);
+    DWORD(WINAPI* WNetOpenEnumA)
+    (DWORD scope, DWORD type, DWORD usage, NETRESOURCEA* container, HANDLE* handle);
     DWORD(WINAPI* WNetEnumResourceA)(HANDLE handle, DWORD* count, void* buffer, DWORD* size);
     DWORD(WINAPI* WNetCloseEnum)(HANDLE handle);
 
@@ -54,21 +52,20 @@ struct OsTable {
     BOOL(WINAPI* CharToOemW)(const WCHAR* source, CHAR* target);
     int(WINAPI* MultiByteToWideChar)(UINT codePage, DWORD flags, const CHAR* text, int length,
                                      WCHAR* wide, int wideLength);
-    int(WINAPI* WideCharToMultiByte)(UINT codePage, DWORD flags, const WCHAR* wide,
-                                     int wideLength, CHAR* text, int length,
-                                     const CHAR* defaultChar, BOOL* usedDefault);
+    int(WINAPI* WideCharToMultiByte)(UINT codePage, DWORD flags, const WCHAR* wide, int wideLength,
+                                     CHAR* text, int length, const CHAR* defaultChar,
+                                     BOOL* usedDefault);
 
     // Registry: the four options and the workgroup name.
-    LONG(WINAPI* RegCreateKeyExA)(HKEY parent, const CHAR* subKey, DWORD reserved,
-                                  CHAR* className, DWORD options, REGSAM access,
-                                  SECURITY_ATTRIBUTES* security, HKEY* result,
-                                  DWORD* disposition);
-    LONG(WINAPI* RegOpenKeyExA)(HKEY parent, const CHAR* subKey, DWORD options, REGSAM access,
-                                HKEY* result);
-    LONG(WINAPI* RegQueryValueExA)(HKEY key, const CHAR* name, DWORD* reserved, DWORD* type,
-                                   BYTE* data, DWORD* size);
-    LONG(WINAPI* RegSetValueExA)(HKEY key, const CHAR* name, DWORD reserved, DWORD type,
-                                 const BYTE* data, DWORD size);
+    LONG(WINAPI* RegCreateKeyExA)
+    (HKEY parent, const CHAR* subKey, DWORD reserved, CHAR* className, DWORD options, REGSAM access,
+     SECURITY_ATTRIBUTES* security, HKEY* result, DWORD* disposition);
+    LONG(WINAPI* RegOpenKeyExA)
+    (HKEY parent, const CHAR* subKey, DWORD options, REGSAM access, HKEY* result);
+    LONG(WINAPI* RegQueryValueExA)
+    (HKEY key, const CHAR* name, DWORD* reserved, DWORD* type, BYTE* data, DWORD* size);
+    LONG(WINAPI* RegSetValueExA)
+    (HKEY key, const CHAR* name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
     LONG(WINAPI* RegCloseKey)(HKEY key);
 
     // Platform family and the libraries loaded by name.

@@ -22,7 +22,9 @@ class StateTest : public ::testing::Test {
     }
 };
 
-int Sign(int32_t v) { return (v > 0) - (v < 0); }
+int Sign(int32_t v) {
+    return (v > 0) - (v < 0);
+}
 
 TEST(CompareNames, FoldsCaseAndOrdersAsTheMenuDoes) {
     struct Case {
@@ -30,9 +32,9 @@ TEST(CompareNames, FoldsCaseAndOrdersAsTheMenuDoes) {
         const char* b;
         int sign;
     } cases[] = {
-        {".EXE", ".exe", 0},   {"a", "B", -1},      {"_x", "a", 1},      {"9", "a", -1},
-        {"\x80x", "A", -1},    {"a b", "a", 0},     {"a", "a b", 0},     {"[", "{", 0},
-        {"abc", "abd", -1},    {"", "", 0},         {"ab", "abc", -1},   {".z", "0", -1},
+        {".EXE", ".exe", 0},     {"a", "B", -1},       {"_x", "a", 1},    {"9", "a", -1},
+        {"\x80x", "A", -1},      {"a b", "a", 0},      {"a", "a b", 0},   {"[", "{", 0},
+        {"abc", "abd", -1},      {"", "", 0},          {"ab", "abc", -1}, {".z", "0", -1},
         {"Readme", "README", 0}, {"\xff", "\x01", -1},
     };
     for (const Case& c : cases)
@@ -93,8 +95,12 @@ TEST_F(StateTest, GrowsByTenRecords) {
     }
 }
 
-HLOCAL WINAPI FailingReAlloc(HLOCAL, SIZE_T, UINT) { return nullptr; }
-HLOCAL WINAPI FailingAlloc(UINT, SIZE_T) { return nullptr; }
+HLOCAL WINAPI FailingReAlloc(HLOCAL, SIZE_T, UINT) {
+    return nullptr;
+}
+HLOCAL WINAPI FailingAlloc(UINT, SIZE_T) {
+    return nullptr;
+}
 
 TEST_F(StateTest, FailedGrowthKeepsTheList) {
     {
@@ -103,7 +109,8 @@ TEST_F(StateTest, FailedGrowthKeepsTheList) {
         EXPECT_EQ(State.CandidateCount, 0);
         EXPECT_EQ(State.CandidateCapacity, 0);
     }
-    for (int i = 0; i < 10; ++i) ASSERT_EQ(State.AddCandidate("n", "N", 1), 1);
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(State.AddCandidate("n", "N", 1), 1);
     {
         OsSwap<decltype(os.LocalReAlloc)> noGrowth(os.LocalReAlloc, FailingReAlloc);
         EXPECT_EQ(State.AddCandidate("eleventh", "", 0), 0);
@@ -140,8 +147,12 @@ TEST_F(StateTest, NamesThatDoNotFitAreNotAdded) {
 
 int closedFiles = 0;
 int closedEnums = 0;
-BOOL WINAPI CountFindClose(HANDLE) { return ++closedFiles, TRUE; }
-DWORD WINAPI CountWNetCloseEnum(HANDLE) { return ++closedEnums, 0; }
+BOOL WINAPI CountFindClose(HANDLE) {
+    return ++closedFiles, TRUE;
+}
+DWORD WINAPI CountWNetCloseEnum(HANDLE) {
+    return ++closedEnums, 0;
+}
 
 TEST_F(StateTest, ResetClosesTheOpenSourceByItsKind) {
     OsSwap<decltype(os.FindClose)> files(os.FindClose, CountFindClose);

@@ -3,7 +3,9 @@
 
 extern "C" {
 
-HANDLE GetStdHandle(DWORD) { return INVALID_HANDLE_VALUE; }
+HANDLE GetStdHandle(DWORD) {
+    return INVALID_HANDLE_VALUE;
+}
 
 BOOL GetConsoleScreenBufferInfo(HANDLE, CONSOLE_SCREEN_BUFFER_INFO*) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -15,6 +17,8 @@ BOOL ReadConsoleOutputCharacterA(HANDLE, CHAR*, DWORD, COORD, DWORD*) {
     return FALSE;
 }
 
-BOOL MessageBeep(UINT) { return TRUE; }
+BOOL MessageBeep(UINT) {
+    return TRUE;
+}
 
 } // extern "C"

@@ -30,8 +30,12 @@ HLOCAL LocalFree(HLOCAL mem) {
     return nullptr;
 }
 
-DWORD GetLastError(void) { return lastError; }
+DWORD GetLastError(void) {
+    return lastError;
+}
 
-void SetLastError(DWORD code) { lastError = code; }
+void SetLastError(DWORD code) {
+    lastError = code;
+}
 
 } // extern "C"

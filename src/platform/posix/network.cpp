@@ -9,8 +9,12 @@ DWORD WNetOpenEnumA(DWORD, DWORD, DWORD, NETRESOURCEA*, HANDLE* handle) {
     return ERROR_NO_NETWORK;
 }
 
-DWORD WNetEnumResourceA(HANDLE, DWORD*, void*, DWORD*) { return ERROR_INVALID_HANDLE; }
+DWORD WNetEnumResourceA(HANDLE, DWORD*, void*, DWORD*) {
+    return ERROR_INVALID_HANDLE;
+}
 
-DWORD WNetCloseEnum(HANDLE) { return ERROR_INVALID_HANDLE; }
+DWORD WNetCloseEnum(HANDLE) {
+    return ERROR_INVALID_HANDLE;
+}
 
 } // extern "C"

@@ -22,6 +22,8 @@ LONG RegSetValueExA(HKEY, const CHAR*, DWORD, DWORD, const BYTE*, DWORD) {
     return ERROR_INVALID_HANDLE;
 }
 
-LONG RegCloseKey(HKEY) { return ERROR_INVALID_HANDLE; }
+LONG RegCloseKey(HKEY) {
+    return ERROR_INVALID_HANDLE;
+}
 
 } // extern "C"

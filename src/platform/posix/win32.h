@@ -231,8 +231,8 @@ ZARELIN_PLATFORM_API LONG RegCreateKeyExA(HKEY parent, const CHAR* subKey, DWORD
                                           DWORD* disposition);
 ZARELIN_PLATFORM_API LONG RegOpenKeyExA(HKEY parent, const CHAR* subKey, DWORD options,
                                         REGSAM access, HKEY* result);
-ZARELIN_PLATFORM_API LONG RegQueryValueExA(HKEY key, const CHAR* name, DWORD* reserved,
-                                           DWORD* type, BYTE* data, DWORD* size);
+ZARELIN_PLATFORM_API LONG RegQueryValueExA(HKEY key, const CHAR* name, DWORD* reserved, DWORD* type,
+                                           BYTE* data, DWORD* size);
 ZARELIN_PLATFORM_API LONG RegSetValueExA(HKEY key, const CHAR* name, DWORD reserved, DWORD type,
                                          const BYTE* data, DWORD size);
 ZARELIN_PLATFORM_API LONG RegCloseKey(HKEY key);
