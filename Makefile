@@ -24,6 +24,7 @@ test-default test-asan: test-%:
 test-windows:
 	cmake --preset mingw-i686 >/dev/null
 	cmake --build --preset mingw-i686 -j$(JOBS)
+	tests/windows/check-exports.sh build/mingw-i686/zarelin.dll
 
 run: deps
 	@echo "zarelin-shell has not been built yet: the terminal host is still to come."

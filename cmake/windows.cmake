@@ -2,7 +2,7 @@
 # (--kill-at), and the C++ runtime is linked in so that only system DLLs are imported.
 add_library(zarelin SHARED ${MODULE_SOURCES})
 target_include_directories(zarelin PRIVATE include src src/platform/win32)
-target_compile_definitions(zarelin PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
+target_compile_definitions(zarelin PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX ZARELIN_BUILDING_MODULE)
 target_link_libraries(zarelin PRIVATE mpr advapi32 user32)
 target_link_options(zarelin PRIVATE -static-libgcc -static-libstdc++ -static -Wl,--kill-at)
 set_target_properties(zarelin PROPERTIES PREFIX "" OUTPUT_NAME zarelin)

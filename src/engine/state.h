@@ -83,7 +83,32 @@ struct CompletionState {
     int32_t FetchFileName();
     int32_t FetchServerName();
     int32_t FetchShareName();
+
+    // --- Line access (the host's command line or editor) ---------------------------------
+
+    // Reads the line into Line; false when the host gave no line to work on.
+    bool GetLine();
+    // The cursor's index in Line, the length of Line when only the prompt shows, or -1
+    // when the cursor cannot be located. On the command line also sets CurrentPrompt.
+    int32_t FindCursor();
+    // Hands Line back to the host; in the editor the cursor goes to `cursorOffset`.
+    void PutLine(int32_t cursorOffset);
+
+    // --- Insertion and the completion commands ----------------------------------------
+
+    // Replaces the word by the candidate at CurrentIndex and hands the line back; false,
+    // with the line untouched, when the new line would not fit its buffer.
+    bool InsertCandidate();
+    // Reads the line and cursor, and continues the search or starts a new one; false
+    // when there is no line to work on.
+    bool RefreshLine();
+    void CompleteNext();
+    void CompletePrevious();
+    void CompleteFromList();
 };
+
+// The platform's standard beep: the one signal that a command had nothing to insert.
+void Beep();
 
 extern CompletionState State;
 

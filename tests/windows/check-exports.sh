@@ -6,7 +6,7 @@ dll=${1:?usage: check-exports.sh zarelin.dll}
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
 dump=$("$objdump" -p "$dll")
 
-exports=$(awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next} on && /^\s*\[/ {print $NF; next} on {on=0}' <<<"$dump" | sort | tr '\n' ' ')
+exports=$(awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next} on && /^[ \t]*\[/ {print $NF; next} on {on=0}' <<<"$dump" | sort | tr '\n' ' ')
 expected="ClosePlugin GetPluginInfo OpenPlugin SetStartupInfo "
 if [[ "$exports" != "$expected" ]]; then
     echo "FAIL: $dll exports '$exports', expected '$expected'" >&2
