@@ -1,6 +1,7 @@
 // Network enumeration. Without a network configured, every call answers as a machine
 // with no network does.
 #include "win32.h"
+#include "zp_network.h"
 
 extern "C" {
 
@@ -15,6 +16,12 @@ DWORD WNetEnumResourceA(HANDLE, DWORD*, void*, DWORD*) {
 
 DWORD WNetCloseEnum(HANDLE) {
     return ERROR_INVALID_HANDLE;
+}
+
+// No share is mapped to a directory yet.
+bool ZpShareDirectory(const char*, const char*, char* dir, size_t dirSize) {
+    if (dir && dirSize) dir[0] = '\0';
+    return false;
 }
 
 } // extern "C"
