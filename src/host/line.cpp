@@ -33,9 +33,9 @@ bool CompletionState::GetLine() {
         std::memset(Line, 0, sizeof Line);
         // Without a text there is no line: writing one back would replace the user's.
         if (!record.Text) return false;
-        // An editor line may be longer than the buffer: keep its first 1023 characters.
-        CopyBounded(Line, sizeof Line, record.Text);
-        return true;
+        // A line longer than the buffer is read cut to its first 1023 characters, and
+        // is not completed: writing the cut line back would lose the rest of it.
+        return CopyBounded(Line, sizeof Line, record.Text);
     }
     std::memset(Line, 0, sizeof Line);
     Host.HostControl(ActivePanel, HostGetCommandLine, Line);

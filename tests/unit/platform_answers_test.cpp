@@ -1,0 +1,110 @@
+// The commands over platform answers a real disk here cannot give: 8.3 names, failing
+// calls, memory running out, lines at the buffer's limit.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fake_host.h"
+
+using namespace zarelin;
+using fakehost::fake;
+
+namespace {
+
+class PlatformAnswers : public ::testing::Test {
+  protected:
+    fakehost::FakeHostScope scope;
+};
+
+TEST_F(PlatformAnswers, ShortNamesAreInsertedWhenChosen) {
+    struct Case {
+        std::vector<fakehost::Entry> listing;
+        bool shortNames;
+        std::string line;
+        std::string expected;
+    } cases[] = {
+        {{{"Program Files", "PROGRA~1", true}}, true, "dir pro", "dir PROGRA~1\\"},
+        {{{"Program Files", "PROGRA~1", true}}, false, "dir pro", "dir \"Program Files\\\""},
+        {{{"readme.txt", "", false}}, true, "type re", "type readme.txt"},
+        // Thirteen characters are no 8.3 name: the long name is offered instead.
+        {{{"long name.txt", "ABCDEFGHI.TXT", false}}, true, "type lo", "type \"long name.txt\""},
+    };
+    for (const auto& c : cases) {
+        State.Init();
+        fake.listing = c.listing;
+        fake.commandLine = c.line;
+        State.ShortFileNames = c.shortNames;
+        State.CompleteNext();
+        EXPECT_EQ(fake.commandLine, c.expected) << c.line;
+    }
+}
+
+TEST_F(PlatformAnswers, TheListShowsShortNamesWhenChosen) {
+    fake.listing = {{"Program Files", "PROGRA~1", true}, {"Programs", "", true}};
+    fake.commandLine = "dir pro";
+    fake.menuAnswer = 0;
+    State.ShortFileNames = 1;
+    State.CompleteFromList();
+    EXPECT_EQ(fake.menuTexts, (std::vector<std::string>{"PROGRA~1\\", "Programs\\"}));
+    EXPECT_EQ(fake.commandLine, "dir PROGRA~1\\");
+}
+
+TEST_F(PlatformAnswers, AFailingFindNextEndsTheListingQuietly) {
+    fake.listing = {{"a1", "", false}, {"a2", "", false}, {"a3", "", false}};
+    fake.failNextAfter = 1;
+    fake.commandLine = "copy a";
+    State.CompleteNext();
+    State.CompleteNext();
+    EXPECT_EQ(fake.commandLine, "copy a2");
+    State.CompleteNext(); // the platform gives up: a beep, the line stays
+    EXPECT_EQ(fake.commandLine, "copy a2");
+    EXPECT_EQ(fake.beeps, 1);
+    State.CompletePrevious();
+    EXPECT_EQ(fake.commandLine, "copy a1");
+    State.StartSearch(); // a new search closes the handle that stayed open
+    EXPECT_EQ(fake.searchesOpen, 0);
+}
+
+TEST_F(PlatformAnswers, ALineThatWouldOverflowStaysAsItWas) {
+    std::string head = "copy " + std::string(1015, 'x') + " ";
+    struct Case {
+        std::string entry;
+        std::string expected;
+        int beeps;
+    } cases[] = {
+        {"ab", head + "ab", 0},   // exactly 1023 characters
+        {"abc", head + "ab", 1},  // would need 1024
+        {"ab d", head + "ab", 1}, // quotes would push it over
+    };
+    for (const auto& c : cases) {
+        State.Init();
+        fake.beeps = 0;
+        fake.listing = {{c.entry, "", false}};
+        fake.commandLine = head + "ab";
+        ASSERT_EQ(fake.commandLine.size(), 1023u);
+        State.CompleteNext();
+        EXPECT_EQ(fake.commandLine, c.expected) << c.entry;
+        EXPECT_EQ(fake.beeps, c.beeps) << c.entry;
+    }
+}
+
+HLOCAL WINAPI NoZeroedMemory(UINT flags, SIZE_T bytes) {
+    return (flags & LMEM_ZEROINIT) ? nullptr : OsDefaults.LocalAlloc(flags, bytes);
+}
+
+TEST_F(PlatformAnswers, AListMenuThatCannotBeAllocatedBeepsAndLeavesTheLine) {
+    fake.listing = {{"a1", "", false}, {"a2", "", false}};
+    fake.commandLine = "copy a";
+    fake.menuAnswer = 0;
+    {
+        OsSwap<decltype(os.LocalAlloc)> noMenu(os.LocalAlloc, NoZeroedMemory);
+        State.CompleteFromList();
+    }
+    EXPECT_EQ(fake.commandLine, "copy a");
+    EXPECT_EQ(fake.beeps, 1);
+    EXPECT_TRUE(fake.menuTexts.empty());
+    State.CompleteFromList(); // memory is back: the list works again
+    EXPECT_EQ(fake.commandLine, "copy a1");
+}
+
+} // namespace
