@@ -83,6 +83,16 @@ struct CompletionState {
     int32_t FetchFileName();
     int32_t FetchServerName();
     int32_t FetchShareName();
+    // Adds every matching server below `container` (null: the whole network), depth
+    // first; 1 when its enumeration closed cleanly.
+    int32_t EnumNetwork(NETRESOURCEA* container, int32_t depth = 0);
+    // Adds every matching disk share of the server in Mask, hidden ones included.
+    void EnumSharesBulk();
+    // Opens the one-entry-per-call enumeration below `container` into EnumHandle, with
+    // a fresh 256-byte NetBuffer; false, with EnumHandle 0, when it cannot be opened.
+    bool OpenNetEnumeration(NETRESOURCEA& container, DWORD usage);
+    // Reads the next entry of that enumeration into NetBuffer; null at its end.
+    NETRESOURCEA* ReadNetEntry();
 
     // --- Line access (the host's command line or editor) ---------------------------------
 

@@ -1,7 +1,9 @@
-// The server and share listing calls, looked up by name at start-up in the library of
-// the platform family that has them. A call that was not found stays null and is
-// never made.
+// What the server and share sources share: the listing calls looked up by name at
+// start-up, the conversions into the console's code page, and the records the
+// one-per-call enumerations are opened with.
 #pragma once
+
+#include <cstddef>
 
 #include "platform/os.h"
 
@@ -14,9 +16,34 @@ struct NetworkCalls {
     NetApiBufferFreeFn NetApiBufferFree;   // NT family, NETAPI32
 };
 
+// A call that was not found stays null and is never made.
 extern NetworkCalls Net;
 
 // Fills Net for the family IsNT names.
 void LoadNetworkCalls();
+
+// A share-list entry of the other family (information level 1).
+struct ShareInfo1Other {
+    char shi1_netname[13];
+    char shi1_pad1;
+    unsigned short shi1_type;
+    char* shi1_remark;
+};
+
+// The provider tried after the platform rejected the first one; kept for the
+// module's lifetime.
+extern char AlternateProvider[];
+
+// The network-resource records the workgroup and share enumerations open.
+extern NETRESOURCEA ServerResource;
+extern NETRESOURCEA ShareResource;
+
+// Converts an ANSI name in place to the OEM code page, through UTF-16; false when it
+// cannot be converted (the name is then not offered).
+bool AnsiToOem(char* text);
+
+// Converts a UTF-16 name into `target` of `size` bytes in the OEM code page; false
+// when it does not fit or cannot be converted.
+bool WideToOem(const WCHAR* name, char* target, size_t size);
 
 } // namespace zarelin
