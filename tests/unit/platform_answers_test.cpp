@@ -30,6 +30,7 @@ TEST_F(PlatformAnswers, ShortNamesAreInsertedWhenChosen) {
         {{{"long name.txt", "ABCDEFGHI.TXT", false}}, true, "type lo", "type \"long name.txt\""},
     };
     for (const auto& c : cases) {
+        State.ResetSearch(); // lets go of the last case's candidates
         State.Init();
         fake.listing = c.listing;
         fake.commandLine = c.line;
@@ -77,6 +78,7 @@ TEST_F(PlatformAnswers, ALineThatWouldOverflowStaysAsItWas) {
         {"ab d", head + "ab", 1}, // quotes would push it over
     };
     for (const auto& c : cases) {
+        State.ResetSearch(); // lets go of the last case's candidates
         State.Init();
         fake.beeps = 0;
         fake.listing = {{c.entry, "", false}};

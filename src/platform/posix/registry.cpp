@@ -34,10 +34,6 @@
 #include <unordered_set>
 #include <vector>
 
-#ifndef ERROR_BAD_PATHNAME
-#define ERROR_BAD_PATHNAME 161L
-#endif
-
 namespace {
 
 // ----------------------------------------------------------------------------------
