@@ -1,0 +1,226 @@
+// The module's menu, its four options in the settings store, and the entry points.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "headless_host.h"
+#include "temp_tree.h"
+#include "zp_registry.h"
+
+using namespace testhost;
+
+namespace {
+
+const char* const HostRoot = "Software\\ZarelinTestHost";
+const std::string SettingsKey = std::string(HostRoot) + "\\Zarelin";
+
+// The stored option as the registry answers it; -1 when absent.
+int64_t Stored(const char* name) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SettingsKey.c_str(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS)
+        return -1;
+    DWORD value = 0, size = sizeof value, type = 0;
+    LONG result =
+        RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS && type == REG_DWORD && size == 4 ? value : -1;
+}
+
+void Store(const char* name, DWORD type, const void* data, DWORD size) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SettingsKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+// The check marks of the four options, as the module's menu shows them.
+std::vector<int32_t> CheckMarks(HeadlessHost& host) {
+    host.menus.clear();
+    host.Pick(-1);
+    std::vector<int32_t> marks;
+    for (int i = 4; i < 8; ++i)
+        marks.push_back(host.menus.at(0).items[i].Checked);
+    return marks;
+}
+
+class Settings : public ::testing::Test {
+  protected:
+    TempTree tree;
+};
+
+TEST_F(Settings, AFreshUserGetsTheDefaultsAndTheMenu) {
+    HeadlessHost host(HostRoot);
+    host.Pick(-1);
+    ASSERT_EQ(host.menus.size(), 1u);
+    const ShownMenu& menu = host.menus[0];
+    EXPECT_EQ(menu.title, "Zarelin");
+    EXPECT_EQ(menu.flags, 0u);
+    EXPECT_FALSE(menu.breakKeys);
+    ASSERT_EQ(menu.items.size(), 8u);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(menu.items[i].Separator, i == 3) << i;
+        if (i != 3) {
+            EXPECT_EQ(std::string(menu.items[i].Text), host.messages[i < 3 ? i + 1 : i]);
+        }
+    }
+    EXPECT_EQ(CheckMarks(host), (std::vector<int32_t>{0, 0, 1, 0}));
+    EXPECT_EQ(host.beeps(), 0u);
+}
+
+TEST_F(Settings, TogglesAreWrittenAndSurviveAReload) {
+    struct Toggle {
+        int32_t item;
+        const char* name;
+        int64_t first; // written by the first toggle
+    } toggles[] = {
+        {ShortFileNamesItem, "ShortFileNames", 1},
+        {ShowHiddenSharesItem, "ShowHiddenShares", 1},
+        {CurrentDomainOnlyItem, "CurrentDomainOnly", 0},
+        {SingleEntriesInMenuItem, "SingleEntriesInMenu", 1},
+    };
+    for (const Toggle& t : toggles) {
+        {
+            HeadlessHost host(HostRoot);
+            host.Pick(t.item);
+            EXPECT_EQ(Stored(t.name), t.first) << t.name;
+            host.Pick(t.item);
+            EXPECT_EQ(Stored(t.name), 1 - t.first) << t.name;
+            host.Pick(t.item);
+        }
+        HeadlessHost reloaded(HostRoot);
+        EXPECT_EQ(CheckMarks(reloaded)[t.item - 4], t.first) << t.name;
+    }
+    HeadlessHost host(HostRoot);
+    EXPECT_EQ(CheckMarks(host), (std::vector<int32_t>{1, 1, 0, 1}));
+}
+
+TEST_F(Settings, StoredValuesShowAndOddOnesAreHandled) {
+    DWORD one = 1, three = 3;
+    uint64_t wide = 1;
+    uint16_t narrow = 1;
+    Store("ShowHiddenShares", REG_DWORD, &one, 4);
+    Store("ShortFileNames", REG_DWORD, &three, 4);    // other bits are kept
+    Store("CurrentDomainOnly", REG_BINARY, &wide, 8); // not a 4-byte number: absent
+    Store("SingleEntriesInMenu", REG_BINARY, &narrow, 2);
+    HeadlessHost host(HostRoot);
+    EXPECT_EQ(CheckMarks(host), (std::vector<int32_t>{3, 1, 1, 0}));
+    host.Pick(ShortFileNamesItem);
+    EXPECT_EQ(Stored("ShortFileNames"), 2);
+}
+
+TEST_F(Settings, ClosingWritesAllFourAndLaterTogglesStayInMemory) {
+    HeadlessHost host(HostRoot);
+    host.Close();
+    EXPECT_EQ(Stored("ShortFileNames"), 0);
+    EXPECT_EQ(Stored("ShowHiddenShares"), 0);
+    EXPECT_EQ(Stored("CurrentDomainOnly"), 1);
+    EXPECT_EQ(Stored("SingleEntriesInMenu"), 0);
+    host.Pick(ShortFileNamesItem);
+    EXPECT_EQ(Stored("ShortFileNames"), 0);
+    EXPECT_EQ(CheckMarks(host)[0], 1);
+}
+
+TEST_F(Settings, AHostPathTooLongForTheKeyKeepsTheDefaultsAndWritesNothing) {
+    std::string root = "Software\\" + std::string(104, 'r'); // + "\Zarelin" needs 122 bytes
+    {
+        HeadlessHost host(root);
+        host.Pick(ShortFileNamesItem);
+        EXPECT_EQ(CheckMarks(host), (std::vector<int32_t>{1, 0, 1, 0}));
+    }
+    HKEY key;
+    EXPECT_NE(
+        RegOpenKeyExA(HKEY_CURRENT_USER, (root + "\\Zarelin").c_str(), 0, KEY_QUERY_VALUE, &key),
+        ERROR_SUCCESS);
+    std::string cut = root.substr(0, 119);
+    EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, cut.c_str(), 0, KEY_QUERY_VALUE, &key),
+              ERROR_SUCCESS);
+}
+
+TEST_F(Settings, ADamagedStoreLeavesTheDefaults) {
+    for (const char* contents : {"\xff\xfe garbage \x01\x02", "[HKEY_CURRENT_USER\\Software\\Zar",
+                                 "\"ShortFileNames\"=dword:0000"}) {
+        std::ofstream(ZpRegistryPath(), std::ios::binary) << contents;
+        HeadlessHost host(HostRoot);
+        EXPECT_EQ(CheckMarks(host), (std::vector<int32_t>{0, 0, 1, 0})) << contents;
+    }
+}
+
+TEST_F(Settings, LongMessageTextsAreCutToTheItem) {
+    HeadlessHost host(HostRoot);
+    host.messages[1] = std::string(300, 'm');
+    host.Pick(-1);
+    EXPECT_EQ(std::string(host.menus[0].items[0].Text), std::string(127, 'm'));
+}
+
+TEST_F(Settings, PluginInfoNamesTheModuleAndLeavesTheRest) {
+    HeadlessHost host(HostRoot);
+    PluginInfo info = host.pluginInfo();
+    EXPECT_EQ(info.StructSize, 44);
+    EXPECT_EQ(info.Flags, 4);
+    ASSERT_EQ(info.MenuStringsCount, 1);
+    EXPECT_STREQ(info.MenuStrings[0], "Zarelin");
+    int32_t untouched;
+    std::memset(&untouched, 0xAB, sizeof untouched);
+    EXPECT_EQ(info.Reserved1, untouched);
+    EXPECT_EQ(info.Reserved3, untouched);
+}
+
+TEST_F(Settings, SwitchingBetweenCommandLineAndEditorRestartsTheSearch) {
+    // A restarted search takes the inserted name as its word, which only that name
+    // matches; a continued one would step on to another match.
+    tree.Add({"m1", "m2", "m3"});
+    HeadlessHost host(HostRoot);
+    host.commandLine = "copy m";
+    host.Next();
+    std::string first = host.commandLine;
+    host.editorLine = first;
+    host.editorCursor = static_cast<int32_t>(first.size());
+    host.Next(FromEditor); // same line, cursor at its end, but invoked from elsewhere
+    EXPECT_EQ(host.editorLine, first);
+    EXPECT_EQ(host.beeps(), 0u);
+    host.Next(FromEditor);
+    EXPECT_EQ(host.beeps(), 1u);
+    host.Next(); // back on the command line: restarts again
+    EXPECT_EQ(host.commandLine, first);
+    EXPECT_EQ(host.beeps(), 1u);
+}
+
+TEST_F(Settings, ACancelledMenuDoesNothingButNotesWhereItCameFrom) {
+    tree.Add({"m1", "m2", "m3"});
+    HeadlessHost host(HostRoot);
+    host.commandLine = "copy m";
+    host.Next();
+    std::string first = host.commandLine;
+    host.Pick(-1);
+    host.Pick(3); // the separator
+    EXPECT_EQ(host.commandLine, first);
+    EXPECT_EQ(host.beeps(), 0u);
+    host.Next(); // unchanged: the search goes on
+    std::string second = host.commandLine;
+    EXPECT_NE(second, first);
+    host.Pick(-1, FromEditor);
+    host.Next(); // the editor was noted, so the command line starts anew on 'second'
+    EXPECT_EQ(host.commandLine, second);
+    EXPECT_EQ(host.beeps(), 0u);
+    EXPECT_EQ(CheckMarks(host), (std::vector<int32_t>{0, 0, 1, 0}));
+}
+
+TEST_F(Settings, AToggleBetweenTwoNextCommandsContinuesTheSearch) {
+    tree.Add({"m1", "m2"});
+    HeadlessHost host(HostRoot);
+    host.commandLine = "copy m";
+    host.Next();
+    std::string first = host.commandLine;
+    host.Pick(ShortFileNamesItem);
+    host.Next();
+    EXPECT_NE(host.commandLine, first);
+    EXPECT_EQ(host.beeps(), 0u);
+}
+
+} // namespace
