@@ -170,23 +170,24 @@ struct Path {
 // Where a path without a share starts: the root its drive letter or leading separator
 // names, or the current directory. `rest` is left at what follows the drive.
 DWORD ResolveBase(const char* windowsPath, Path* path, const char** rest) {
-    bool onDrive = DriveIndex(windowsPath[0]) >= 0 && windowsPath[1] == ':';
-    *rest = onDrive ? windowsPath + 2 : windowsPath;
+    int letter = windowsPath[1] == ':' ? DriveIndex(windowsPath[0]) : -1;
+    *rest = letter >= 0 ? windowsPath + 2 : windowsPath;
     bool relative = !IsSeparator(**rest);
     // "\dir" needs the current directory too: it is on the current drive.
     char cwd[PATH_MAX];
-    bool haveCwd = (relative || !onDrive) && getcwd(cwd, sizeof cwd) != nullptr;
+    bool haveCwd = (relative || letter < 0) && getcwd(cwd, sizeof cwd) != nullptr;
     std::lock_guard<std::mutex> hold(drivesLock);
-    int drive = onDrive ? DriveIndex(windowsPath[0]) : haveCwd ? DriveHolding(cwd) : -1;
-    if (onDrive && driveRoots[drive].empty()) return ERROR_PATH_NOT_FOUND;
-    if (!path->SetRoot(drive >= 0 ? driveRoots[drive].c_str() : "/")) return ERROR_PATH_NOT_FOUND;
-    if (!relative) return ERROR_SUCCESS;
-    // "C:name" is relative to the drive's current directory: the process's, when it
-    // lies on that drive.
-    if (onDrive) {
-        if (haveCwd && Holds(driveRoots[drive], cwd)) path->Set(cwd);
+    if (letter >= 0) {
+        const std::string& root = driveRoots[letter];
+        if (root.empty() || !path->SetRoot(root.c_str())) return ERROR_PATH_NOT_FOUND;
+        // "C:name" is relative to the drive's current directory: the process's, when it
+        // lies on that drive.
+        if (relative && haveCwd && Holds(root, cwd)) path->Set(cwd);
         return ERROR_SUCCESS;
     }
+    int drive = haveCwd ? DriveHolding(cwd) : -1;
+    if (!path->SetRoot(drive >= 0 ? driveRoots[drive].c_str() : "/")) return ERROR_PATH_NOT_FOUND;
+    if (!relative) return ERROR_SUCCESS;
     return haveCwd && path->Set(cwd) ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND;
 }
 
