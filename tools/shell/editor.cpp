@@ -1,0 +1,449 @@
+#include "editor.h"
+
+#include <curses.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "codepage.h"
+#include "module.h"
+#include "screen.h"
+#include "shell.h"
+#include "zarelin/host_api.h"
+
+namespace shell {
+
+namespace {
+
+constexpr size_t TabWidth = 8;
+constexpr off_t LargestFile = 16 << 20;  // a text editor, not a viewer for any file
+constexpr size_t ModuleLineLimit = 1023; // what the module's line buffer holds
+
+std::string Expand(const std::string& line) {
+    std::string shown;
+    for (char c : line) {
+        if (c == '\t')
+            shown.append(TabWidth - shown.size() % TabWidth, ' ');
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+bool WriteAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+size_t ScreenColumn(const std::string& line, size_t index) {
+    size_t column = 0;
+    for (size_t i = 0; i < index && i < line.size(); ++i)
+        column = line[i] == '\t' ? (column / TabWidth + 1) * TabWidth : column + 1;
+    return column + (index > line.size() ? index - line.size() : 0);
+}
+
+std::unique_ptr<Editor> Editor::Open(const std::string& path, const std::string& shownName,
+                                     std::string* error) {
+    std::unique_ptr<Editor> editor(new Editor());
+    editor->path_ = path;
+    editor->shownName_ = shownName;
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) {
+        if (errno != ENOENT) {
+            *error = "cannot open " + OemToUtf8(shownName) + ": " + std::strerror(errno);
+            return nullptr;
+        }
+        editor->lines_.push_back("");
+        Notice("New file: F2 creates it");
+        return editor;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        *error = OemToUtf8(shownName) + " is a directory";
+        return nullptr;
+    }
+    if (info.st_size > LargestFile) {
+        *error = OemToUtf8(shownName) + " is too large to edit (more than 16 MB)";
+        return nullptr;
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        *error = "cannot read " + OemToUtf8(shownName) + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    std::string text = contents.str();
+
+    // Saving must give back the bytes that were read: a file whose text the console's
+    // code page cannot hold would lose characters, so it is only shown.
+    bool lossless = true;
+    std::string oem = Utf8ToOem(text, &lossless);
+    if (text.find('\0') != std::string::npos) {
+        editor->readOnly_ = true;
+        editor->readOnlyWhy_ = "binary file, read-only";
+    } else if (!lossless || OemToUtf8(oem) != text) {
+        editor->readOnly_ = true;
+        editor->readOnlyWhy_ = "characters the console code page lacks: read-only";
+    }
+
+    editor->finalNewline_ = !oem.empty() && oem.back() == '\n';
+    if (editor->finalNewline_) oem.pop_back();
+    std::vector<std::string>& lines = editor->lines_;
+    for (size_t start = 0;;) {
+        size_t end = oem.find('\n', start);
+        lines.push_back(
+            oem.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    // CR LF files stay CR LF; a file that mixes both keeps its CRs as text.
+    bool allCr = editor->finalNewline_ || lines.size() > 1;
+    for (size_t i = 0; i < lines.size() && allCr; ++i) {
+        bool ended = i + 1 < lines.size() || editor->finalNewline_;
+        if (ended && (lines[i].empty() || lines[i].back() != '\r')) allCr = false;
+    }
+    if (allCr) {
+        editor->endOfLine_ = "\r\n";
+        for (size_t i = 0; i < lines.size(); ++i)
+            if ((i + 1 < lines.size() || editor->finalNewline_) && !lines[i].empty())
+                lines[i].pop_back();
+    }
+    if (editor->readOnly_) Notice(editor->readOnlyWhy_);
+    return editor;
+}
+
+bool Editor::Save() {
+    if (readOnly_) {
+        Notice(readOnlyWhy_, true);
+        return false;
+    }
+    std::string oem;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        oem += lines_[i];
+        if (i + 1 < lines_.size() || finalNewline_) oem += endOfLine_;
+    }
+    const std::string text = OemToUtf8(oem);
+
+    // Write a new file beside the old one and rename it over: a failure half-way leaves
+    // the old file whole. A symbolic link keeps pointing at the file it named.
+    std::string target = path_;
+    char resolved[PATH_MAX];
+    if (realpath(path_.c_str(), resolved)) target = resolved;
+    const size_t slash = target.rfind('/');
+    std::string temp = (slash == std::string::npos ? std::string(".") : target.substr(0, slash)) +
+                       "/.zarelin-save-XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back(0);
+    int fd = mkstemp(name.data());
+    if (fd < 0) {
+        Notice(std::string("Cannot save: ") + std::strerror(errno), true);
+        return false;
+    }
+    struct stat info;
+    mode_t mode;
+    if (stat(target.c_str(), &info) == 0) {
+        mode = info.st_mode & 07777;
+    } else {
+        mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    bool ok = WriteAll(fd, text) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+    int why = ok ? 0 : errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        why = errno;
+    }
+    if (ok && rename(name.data(), target.c_str()) != 0) {
+        ok = false;
+        why = errno;
+    }
+    if (!ok) {
+        unlink(name.data());
+        Notice(std::string("Cannot save: ") + std::strerror(why), true);
+        return false;
+    }
+    modified_ = false;
+    Notice("Saved " + OemToUtf8(shownName_));
+    return true;
+}
+
+bool Editor::ConfirmLeave() {
+    if (!modified_) return true;
+    for (;;) {
+        Notice("Save changes? Y saves, N drops them, Esc stays");
+        DrawScreen();
+        screen::Render();
+        screen::Key key = screen::ReadKey();
+        if (key.special && key.code == KEY_RESIZE) continue;
+        Shell.notice.clear();
+        if (!key.special && (key.code == 'y' || key.code == 'Y')) return Save();
+        if (!key.special && (key.code == 'n' || key.code == 'N')) return true;
+        return false;
+    }
+}
+
+bool Editor::Editable() {
+    if (readOnly_) Notice(readOnlyWhy_, true);
+    return !readOnly_;
+}
+
+void Editor::InsertChar(char c) {
+    if (!Editable()) return;
+    lines_[row_].insert(column_++, 1, c);
+    modified_ = true;
+}
+
+void Editor::SplitLine() {
+    if (!Editable()) return;
+    std::string rest = lines_[row_].substr(column_);
+    lines_[row_].erase(column_);
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(row_) + 1, rest);
+    ++row_;
+    column_ = 0;
+    modified_ = true;
+}
+
+void Editor::Backspace() {
+    if (column_ == 0 && row_ == 0) return;
+    if (!Editable()) return;
+    if (column_ > 0) {
+        lines_[row_].erase(--column_, 1);
+    } else {
+        column_ = lines_[row_ - 1].size();
+        lines_[row_ - 1] += lines_[row_];
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(row_));
+        --row_;
+    }
+    modified_ = true;
+}
+
+void Editor::Delete() {
+    if (column_ >= lines_[row_].size() && row_ + 1 >= lines_.size()) return;
+    if (!Editable()) return;
+    if (column_ < lines_[row_].size()) {
+        lines_[row_].erase(column_, 1);
+    } else {
+        lines_[row_] += lines_[row_ + 1];
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(row_) + 1);
+    }
+    modified_ = true;
+}
+
+void Editor::Complete(int preChosen) {
+    if (!Editable()) return;
+    // The module reads at most 1023 characters of a line and writes back what it read:
+    // completing on a longer line would cut its end off.
+    if (lines_[row_].size() > ModuleLineLimit) {
+        Notice("This line is longer than 1023 characters: it cannot be completed", true);
+        return;
+    }
+    CallModule(OpenFromEditor, preChosen);
+}
+
+int32_t Editor::Service(int32_t command, void* record) {
+    switch (command) {
+    case EditorGetLine: {
+        auto* line = static_cast<EditorLineRecord*>(record);
+        size_t number = line->LineNumber < 0 ? row_ : static_cast<size_t>(line->LineNumber);
+        if (number >= lines_.size()) return 0;
+        lineForModule_ = lines_[number];
+        line->Text = lineForModule_.c_str();
+        line->EndOfLine = endOfLine_.c_str();
+        line->Length = static_cast<int32_t>(std::min<size_t>(lineForModule_.size(), INT32_MAX));
+        line->SelectionStart = -1;
+        line->SelectionEnd = -1;
+        return 1;
+    }
+    case EditorSetLine: {
+        auto* line = static_cast<EditorLineWriteRecord*>(record);
+        size_t number = line->LineNumber < 0 ? row_ : static_cast<size_t>(line->LineNumber);
+        if (number >= lines_.size() || !line->Text || line->Length < 0 || readOnly_) return 0;
+        lines_[number].assign(line->Text, strnlen(line->Text, static_cast<size_t>(line->Length)));
+        column_ = std::min(column_, lines_[row_].size());
+        modified_ = true;
+        return 1;
+    }
+    case EditorGetInfo: {
+        auto* info = static_cast<EditorInfoRecord*>(record);
+        *info = EditorInfoRecord();
+        info->CursorPos = static_cast<int32_t>(std::min<size_t>(column_, INT32_MAX));
+        return 1;
+    }
+    case EditorSetPosition: {
+        auto* position = static_cast<EditorPositionRecord*>(record);
+        if (position->Line >= 0)
+            row_ = std::min(static_cast<size_t>(position->Line), lines_.size() - 1);
+        if (position->Position >= 0)
+            column_ = std::min(static_cast<size_t>(position->Position), lines_[row_].size());
+        else
+            column_ = std::min(column_, lines_[row_].size());
+        return 1;
+    }
+    default:
+        return 0;
+    }
+}
+
+void Editor::KeepCursorInView(int textRows, int width) {
+    const size_t rows = static_cast<size_t>(std::max(1, textRows));
+    if (row_ < top_) top_ = row_;
+    if (row_ >= top_ + rows) top_ = row_ - rows + 1;
+    const size_t column = ScreenColumn(lines_[row_], column_);
+    const size_t cells = static_cast<size_t>(std::max(1, width));
+    if (column < left_) left_ = column;
+    if (column >= left_ + cells) left_ = column - cells + 1;
+}
+
+void Editor::Draw() {
+    const int width = screen::Width(), height = screen::Height();
+    // A screen of three rows or more has a title, the text and the key labels; a
+    // smaller one shows only the text.
+    const bool framed = height >= 3;
+    const int firstRow = framed ? 1 : 0;
+    const int textRows = framed ? height - 2 : height;
+    KeepCursorInView(textRows, width);
+    screen::Clear();
+    if (framed) {
+        std::string title = " " + shownName_ + "  " + std::to_string(row_ + 1) + ":" +
+                            std::to_string(ScreenColumn(lines_[row_], column_) + 1) +
+                            (modified_ ? "  *" : "") + (readOnly_ ? "  (read-only)" : "");
+        screen::Fill(0, 0, width, ' ', Look::Title);
+        screen::Put(0, 0, title, Look::Title);
+        if (Shell.notice.empty()) {
+            screen::Put(0, height - 1,
+                        "F2 Save  Esc Leave  Tab Next  S-Tab Prev  ^Space List  F11 Menu");
+        } else {
+            screen::Put(0, height - 1, Shell.notice, Look::Reverse);
+        }
+    }
+    for (int r = 0; r < textRows; ++r) {
+        size_t i = top_ + static_cast<size_t>(r);
+        if (i >= lines_.size()) break;
+        std::string shown = Expand(lines_[i]);
+        if (shown.size() > left_) screen::Put(0, firstRow + r, shown.substr(left_, width));
+    }
+    screen::SetCursor(static_cast<int>(ScreenColumn(lines_[row_], column_) - left_),
+                      firstRow + static_cast<int>(row_ - top_));
+}
+
+void Editor::Run() {
+    Shell.editor = this;
+    while (!leave_) {
+        DrawScreen();
+        screen::Render();
+        const screen::Key key = screen::ReadKey();
+        Shell.notice.clear();
+        const size_t page = static_cast<size_t>(std::max(1, screen::Height() - 3));
+        if (!key.special) {
+            switch (key.code) {
+            case 27: // Esc
+                leave_ = ConfirmLeave();
+                break;
+            case '\t':
+                Complete(0);
+                break;
+            case 0: // Ctrl+Space
+                Complete(2);
+                break;
+            case '\r':
+            case '\n':
+                SplitLine();
+                break;
+            case 8:
+            case 127:
+                Backspace();
+                break;
+            default:
+                if (key.code >= 0x20) {
+                    int oem = UnicodeToOem(static_cast<char32_t>(key.code));
+                    if (oem < 0)
+                        Notice("The console code page has no such character", true);
+                    else
+                        InsertChar(static_cast<char>(oem));
+                }
+                break;
+            }
+            continue;
+        }
+        switch (key.code) {
+        case KEY_LEFT:
+            if (column_ > 0) {
+                --column_;
+            } else if (row_ > 0) {
+                --row_;
+                column_ = lines_[row_].size();
+            }
+            break;
+        case KEY_RIGHT:
+            if (column_ < lines_[row_].size()) {
+                ++column_;
+            } else if (row_ + 1 < lines_.size()) {
+                ++row_;
+                column_ = 0;
+            }
+            break;
+        case KEY_UP:
+            if (row_ > 0) --row_;
+            break;
+        case KEY_DOWN:
+            if (row_ + 1 < lines_.size()) ++row_;
+            break;
+        case KEY_PPAGE:
+            row_ = row_ > page ? row_ - page : 0;
+            break;
+        case KEY_NPAGE:
+            row_ = std::min(row_ + page, lines_.size() - 1);
+            break;
+        case KEY_HOME:
+            column_ = 0;
+            break;
+        case KEY_END:
+            column_ = lines_[row_].size();
+            break;
+        case KEY_BACKSPACE:
+            Backspace();
+            break;
+        case KEY_DC:
+            Delete();
+            break;
+        case KEY_ENTER:
+            SplitLine();
+            break;
+        case KEY_BTAB:
+            Complete(1);
+            break;
+        case KEY_F(11):
+            Complete(-1);
+            break;
+        case KEY_F(2):
+            Save();
+            break;
+        case KEY_F(10):
+            leave_ = ConfirmLeave();
+            break;
+        default:
+            break;
+        }
+        column_ = std::min(column_, lines_[row_].size());
+    }
+    Shell.editor = nullptr;
+}
+
+} // namespace shell

@@ -1,0 +1,179 @@
+#include "screen.h"
+
+#include <curses.h>
+#include <langinfo.h>
+#include <wchar.h>
+
+#include <cstring>
+#include <deque>
+#include <vector>
+
+#include "codepage.h"
+#include "zp_console.h"
+
+namespace shell {
+namespace screen {
+
+namespace {
+
+int width = 0;
+int height = 0;
+std::vector<Look> looks; // one per cell, row after row
+bool cursorVisible = true;
+bool unicodeTerminal = true; // false: a terminal that cannot take UTF-8 gets ASCII
+
+attr_t AttributeOf(Look look) {
+    switch (look) {
+    case Look::Reverse:
+        return A_REVERSE;
+    case Look::Bold:
+        return A_BOLD;
+    case Look::Title:
+        return A_REVERSE | A_BOLD;
+    case Look::Normal:
+        break;
+    }
+    return A_NORMAL;
+}
+
+// What a terminal that cannot show `c` shows instead.
+wchar_t AsciiFor(char32_t c) {
+    if (c >= 0x2550 && c <= 0x256C) return c == 0x2551 || c == 0x2502 ? L'|' : L'+';
+    if (c == 0x2500 || c == 0x2550) return L'-';
+    if (c == 0x2502) return L'|';
+    if (c == 0x221A) return L'*';
+    return L'?';
+}
+
+wchar_t Shown(unsigned char byte) {
+    char32_t c = OemToUnicode(byte);
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0)) return L'?';
+    if (c >= 0x80 && !unicodeTerminal) return AsciiFor(c);
+    if (wcwidth(static_cast<wchar_t>(c)) != 1) return L'?';
+    return static_cast<wchar_t>(c);
+}
+
+} // namespace
+
+bool Start() {
+    unicodeTerminal = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+    if (!initscr()) return false;
+    raw(); // ^C and ^Z reach the shell as keys, as in a console
+    noecho();
+    nonl();
+    keypad(stdscr, TRUE);
+    set_escdelay(25);
+    FollowTerminal();
+    return true;
+}
+
+void Stop() {
+    endwin();
+}
+
+void FollowTerminal() {
+    width = COLS > 0 ? COLS : 1;
+    height = LINES > 0 ? LINES : 1;
+    ZpConsoleResize(width, height);
+    ZpConsoleSize(&width, &height); // the buffer may clamp
+    looks.assign(static_cast<size_t>(width) * height, Look::Normal);
+}
+
+int Width() {
+    return width;
+}
+
+int Height() {
+    return height;
+}
+
+void Clear() {
+    int x = 0, y = 0;
+    ZpConsoleCursor(&x, &y);
+    ZpConsoleClear();
+    ZpConsoleSetCursor(x, y);
+    std::fill(looks.begin(), looks.end(), Look::Normal);
+}
+
+void Put(int x, int y, const std::string& oem, Look look) {
+    if (y < 0 || y >= height) return;
+    ZpConsoleWrite(x, y, oem.data(), static_cast<int>(oem.size()));
+    for (int i = 0; i < static_cast<int>(oem.size()); ++i)
+        if (x + i >= 0 && x + i < width) looks[static_cast<size_t>(y) * width + x + i] = look;
+}
+
+void Fill(int x, int y, int count, char oem, Look look) {
+    if (count > 0) Put(x, y, std::string(static_cast<size_t>(count), oem), look);
+}
+
+void SetCursor(int x, int y, bool visible) {
+    ZpConsoleSetCursor(x, y);
+    cursorVisible = visible;
+}
+
+void HideCursor() {
+    cursorVisible = false;
+}
+
+void Render() {
+    std::vector<char> row(static_cast<size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        int count = ZpConsoleRead(0, y, row.data(), width);
+        for (int x = 0; x < width; ++x) {
+            wchar_t text[2] = {x < count ? Shown(static_cast<unsigned char>(row[x])) : L' ', 0};
+            cchar_t cell;
+            setcchar(&cell, text, AttributeOf(looks[static_cast<size_t>(y) * width + x]), 0,
+                     nullptr);
+            mvadd_wch(y, x, &cell); // the last cell of the screen reports an error: harmless
+        }
+    }
+    int x = 0, y = 0;
+    ZpConsoleCursor(&x, &y);
+    curs_set(cursorVisible ? 1 : 0);
+    move(y, x);
+    refresh();
+}
+
+void Bell() {
+    beep(); // ncurses flashes the screen itself where the terminal has no bell
+}
+
+} // namespace screen
+} // namespace shell
+
+namespace shell {
+namespace screen {
+
+namespace {
+std::deque<Key> typedAhead;
+} // namespace
+
+void TypeAhead(const Key& key) {
+    typedAhead.push_back(key);
+}
+
+bool ReadKeyWithin(int milliseconds, Key* key) {
+    if (!typedAhead.empty()) {
+        *key = typedAhead.front();
+        typedAhead.pop_front();
+        return true;
+    }
+    timeout(milliseconds);
+    wint_t code = 0;
+    int kind = get_wch(&code);
+    timeout(-1);
+    if (kind == ERR) return false;
+    *key = {kind == KEY_CODE_YES, static_cast<int>(code)};
+    if (key->special && key->code == KEY_RESIZE) FollowTerminal();
+    return true;
+}
+
+Key ReadKey() {
+    Key key{};
+    while (!ReadKeyWithin(-1, &key)) {
+    }
+    return key;
+}
+
+} // namespace screen
+} // namespace shell
