@@ -1,0 +1,86 @@
+# Shared by the end-to-end tests: runs zarelin-shell in a tmux pane of its own, in a
+# fresh directory with a fresh settings store, types into it and reads its screen.
+# Usage from a test: source lib.sh "$zarelin_shell"
+set -euo pipefail
+
+SHELL_BIN=$1
+ROWS=30
+COLS=100
+WORK=$(mktemp -d)
+STARTS=0 # each start gets a tmux server of its own: a socket is not reused at once
+SOCKET=
+export XDG_CONFIG_HOME="$WORK/config" LANG=C.UTF-8 LC_ALL=C.UTF-8
+mkdir -p "$XDG_CONFIG_HOME" "$WORK/dir"
+cd "$WORK/dir"
+
+cleanup() {
+    for ((i = 1; i <= STARTS; ++i)); do tmux -L "zarelin-e2e-$$-$i" kill-server 2>/dev/null || true; done
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [[ -n "$SOCKET" ]]; then
+        echo "--- screen ---" >&2
+        screen >&2 || true
+    fi
+    exit 1
+}
+
+# Starts the shell in $WORK/dir; the pane stays after it ends and says how it ended.
+start_shell() {
+    STARTS=$((STARTS + 1))
+    SOCKET="zarelin-e2e-$$-$STARTS"
+    tmux -L "$SOCKET" -f /dev/null -u new-session -d -x "$COLS" -y "$ROWS" -c "$WORK/dir" \
+        "$(printf '%q ' "$SHELL_BIN" "$@"); echo \"zarelin-shell exited with \$?\"; sleep 60"
+    wait_for 'Tab Next'
+}
+
+send() { tmux -L "$SOCKET" send-keys "$@"; }
+type_text() { tmux -L "$SOCKET" send-keys -l "$1"; }
+screen() { tmux -L "$SOCKET" capture-pane -p; }
+
+# The command line's text after the prompt (the row above the key labels).
+command_line() { screen | sed -n "$((ROWS - 1))p" | sed 's/^[^>]*>//'; }
+
+# Waits until the screen shows a line matching the extended regex $1 (at most $2 s).
+wait_for() {
+    local deadline=$((SECONDS + ${2:-5}))
+    until screen | grep -qE -- "$1"; do
+        ((SECONDS < deadline)) || fail "timed out waiting for /$1/"
+        sleep 0.05
+    done
+}
+
+# Waits until no line of the screen matches the extended regex $1.
+wait_gone() {
+    local deadline=$((SECONDS + 5))
+    while screen | grep -qE -- "$1"; do
+        ((SECONDS < deadline)) || fail "/$1/ stayed on the screen"
+        sleep 0.05
+    done
+}
+
+# Waits until the command line differs from $1; prints the new one.
+wait_line_change() {
+    local deadline=$((SECONDS + 5)) line
+    while line=$(command_line); [[ "$line" == "$1" ]]; do
+        ((SECONDS < deadline)) || fail "the command line stayed '$1'"
+        sleep 0.05
+    done
+    printf '%s\n' "$line"
+}
+
+# The items of the framed menu on the screen, one a line, frame and check column cut.
+menu_items() {
+    screen | sed -n 's/^ *║ \(.*\) ║$/\1/p' | sed 's/ *$//'
+}
+
+# Quits with F10 and waits for the shell to end; fails unless it ended with status 0.
+quit_shell() {
+    send F10
+    wait_for 'zarelin-shell exited with [0-9]+'
+    screen | grep -q 'zarelin-shell exited with 0' || fail "the shell did not end cleanly"
+    tmux -L "$SOCKET" kill-server 2>/dev/null || true
+}
