@@ -3,7 +3,7 @@
 #   make test  installs what is missing, builds every flavour and runs every test
 
 JOBS ?= 2
-BUILD_PACKAGES := cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
+BUILD_PACKAGES := cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev libncurses-dev tmux
 WINDOWS_PACKAGES := g++-mingw-w64-i686 binutils-mingw-w64-i686
 
 .PHONY: all deps test test-default test-asan test-windows run bench format clean
@@ -26,9 +26,11 @@ test-windows:
 	cmake --build --preset mingw-i686 -j$(JOBS)
 	tests/windows/check-exports.sh build/mingw-i686/zarelin.dll
 
+# Starts the shell in the current directory; C: stands for / (zarelin-shell --help).
 run: deps
-	@echo "zarelin-shell has not been built yet: the terminal host is still to come."
-	@exit 1
+	cmake --preset default >/dev/null
+	cmake --build --preset default -j$(JOBS)
+	@build/default/zarelin-shell
 
 bench: deps
 	cmake --preset default >/dev/null
