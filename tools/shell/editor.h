@@ -26,10 +26,13 @@ class Editor {
     // 7 moves it. Returns 1 when done, 0 for a command or record it cannot serve.
     int32_t Service(int32_t command, void* record);
 
+    // Writes the file back, in UTF-8 with its own line ends; false (with a notice)
+    // when it is read-only or cannot be written, leaving the old file whole.
+    bool Save();
+
   private:
     Editor() = default;
 
-    bool Save();
     // Asks whether to save before leaving; true when the editor may close.
     bool ConfirmLeave();
     void Complete(int preChosen);
