@@ -24,6 +24,15 @@ void FillItem(MenuItem& item, int32_t message, int32_t checked) {
     item.Checked = checked;
 }
 
+// Closes the open search and lets go of the candidates and the network buffer.
+void ReleaseSearch() {
+    State.ResetSearch();
+    State.SpoilLastLine();
+    if (State.NetBuffer) os.LocalFree(State.NetBuffer);
+    State.NetBuffer = nullptr;
+    State.NetBufferSize = 0;
+}
+
 } // namespace
 
 } // namespace zarelin
@@ -34,8 +43,8 @@ void ZARELIN_CALL SetStartupInfo(const StartupInfo* info) {
     if (!info) return;
     if (Started) {
         // A second start-up: let go of what the first one holds.
-        State.ResetSearch();
         SaveSettings();
+        ReleaseSearch();
     }
     Started = true;
     std::memcpy(&Host, info, sizeof Host);
@@ -104,5 +113,8 @@ intptr_t ZARELIN_CALL OpenPlugin(int32_t openFrom, intptr_t /*item*/) {
 }
 
 void ZARELIN_CALL ClosePlugin(void* /*plugin*/) {
-    if (Started) SaveSettings();
+    if (!Started) return;
+    SaveSettings();
+    // The host unloads the module after this. A later command starts a new search.
+    ReleaseSearch();
 }
