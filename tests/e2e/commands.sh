@@ -34,6 +34,13 @@ type_text 'cd nowhere'
 send Enter
 wait_for 'cannot find the path specified'
 
+# ^C ends a command that would not end by itself.
+type_text 'sleep 20'
+send Enter
+sleep 0.3
+send C-c
+wait_for '^\[ended by signal 2: Interrupt\]$'
+
 type_text 'exit'
 send Enter
 wait_for 'zarelin-shell exited with 0'

@@ -3,7 +3,7 @@
 # Usage from a test: source lib.sh "$zarelin_shell"
 set -euo pipefail
 
-SHELL_BIN=$1
+SHELL_BIN=$(realpath "$1")
 ROWS=30
 COLS=100
 WORK=$(mktemp -d)

@@ -8,6 +8,7 @@ start_shell
 type_text "copy pro"
 send C-Space
 wait_for 'Filenames'
+# E2E_SHOW_MENU=1 prints the menu as the terminal shows it.
 [[ "${E2E_SHOW_MENU:-}" ]] && screen
 items=$(menu_items)
 expected=$'profile.txt\nProgram Files\\\nProgramData\\\nprojects\\'

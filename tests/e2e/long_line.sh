@@ -23,4 +23,11 @@ send C-u
 type_text "echo alive"
 send Enter
 wait_for '^alive$'
+
+# A character the console's code page has (é) is taken; one it lacks is refused.
+type_text "echo é日"
+wait_for 'U\+65E5 has no form in the console code page'
+[[ $(command_line) == "echo é" ]] || fail "the line became '$(command_line)'"
+send Enter
+wait_for '^é$'
 quit_shell
