@@ -4,7 +4,7 @@
 
 JOBS ?= 2
 BUILD_PACKAGES := cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev libncurses-dev tmux
-WINDOWS_PACKAGES := g++-mingw-w64-i686 binutils-mingw-w64-i686
+WINDOWS_PACKAGES := g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 bsdutils
 
 .PHONY: all deps test test-default test-asan test-windows run bench format clean
 
@@ -25,6 +25,10 @@ test-windows:
 	cmake --preset mingw-i686 >/dev/null
 	cmake --build --preset mingw-i686 -j$(JOBS)
 	tests/windows/check-exports.sh build/mingw-i686/zarelin.dll
+	cmake --preset mingw-x86_64 >/dev/null
+	cmake --build --preset mingw-x86_64 -j$(JOBS)
+	OBJDUMP=x86_64-w64-mingw32-objdump tests/windows/check-exports.sh build/mingw-x86_64/zarelin.dll
+	tests/windows/run-under-wine.sh build/mingw-x86_64/zarelin_windows_tests.exe
 
 # Starts the shell in the current directory; C: stands for / (zarelin-shell --help).
 run: deps
