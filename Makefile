@@ -3,7 +3,7 @@
 #   make test  installs what is missing, builds every flavour and runs every test
 
 JOBS ?= 2
-BUILD_PACKAGES := cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev libncurses-dev tmux
+BUILD_PACKAGES := cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libncurses-dev tmux
 WINDOWS_PACKAGES := g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 bsdutils
 
 .PHONY: all deps test test-default test-asan test-windows run bench format clean

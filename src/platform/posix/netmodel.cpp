@@ -1,0 +1,485 @@
+// The simulated network's model: read from JSON, checked, and swapped in whole.
+//
+// A file that cannot be used leaves no network, never half of one: the calls then
+// answer as a machine without a network does, and the reason is kept for
+// ZpNetworkError.
+#include "netmodel.h"
+
+#include <locale.h>
+#include <wctype.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <mutex>
+#include <nlohmann/json.hpp>
+
+#include "zp_network.h"
+#include "zp_registry.h"
+
+namespace zp {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+namespace fs = std::filesystem;
+
+constexpr int MaxNesting = 16;                  // the format itself needs 6 levels
+constexpr long MaxFileSize = 16L * 1024 * 1024; // far beyond any network worth typing
+constexpr size_t MaxNameBytes = 1024;           // room for oversized names, not for junk
+constexpr UINT CodePageUtf8 = 65001;
+
+// Thrown inside the loader only, with the text ZpNetworkError reports.
+struct LoadError {
+    std::string text;
+};
+
+// ----------------------------------------------------------------------------------
+// Reading and checking the file.
+
+// The line where brackets first nest deeper than `cap`, or 0. Strings and comments are
+// skipped so that brackets inside them do not count.
+int LineTooDeep(const std::string& text, int cap) {
+    int depth = 0, line = 1;
+    size_t n = text.size();
+    for (size_t i = 0; i < n; ++i) {
+        char c = text[i];
+        if (c == '\n') {
+            ++line;
+        } else if (c == '"') {
+            for (++i; i < n && text[i] != '"'; ++i) {
+                if (text[i] == '\\') ++i;
+                if (i < n && text[i] == '\n') ++line;
+            }
+        } else if (c == '/' && i + 1 < n && text[i + 1] == '/') {
+            while (i + 1 < n && text[i + 1] != '\n')
+                ++i;
+        } else if (c == '/' && i + 1 < n && text[i + 1] == '*') {
+            for (i += 2; i + 1 < n && !(text[i] == '*' && text[i + 1] == '/'); ++i)
+                if (text[i] == '\n') ++line;
+            ++i;
+        } else if (c == '{' || c == '[') {
+            if (++depth > cap) return line;
+        } else if (c == '}' || c == ']') {
+            --depth;
+        }
+    }
+    return 0;
+}
+
+// Walks the parsed document, naming the file and the key in every complaint.
+class Reader {
+  public:
+    Reader(std::string file, fs::path base) : file_(std::move(file)), base_(std::move(base)) {}
+
+    std::shared_ptr<Network> Read(const Json& root) {
+        auto net = std::make_shared<Network>();
+        Expect(root, Json::value_t::object, "", "an object");
+        Keys(root, "", {"platform", "workgroup", "domain", "providers", "servers"});
+        std::string platform = Text(root, "platform", "", false, "nt");
+        if (platform != "nt" && platform != "other")
+            Fail("platform", "\"" + platform + "\" is neither \"nt\" nor \"other\"");
+        net->nt = platform == "nt";
+        net->workgroup = Text(root, "workgroup", "", false);
+        net->domain = Text(root, "domain", "", false);
+        if (root.contains("providers")) {
+            const Json& list = root["providers"];
+            Expect(list, Json::value_t::array, "providers", "a list");
+            for (size_t i = 0; i < list.size(); ++i)
+                net->providers.push_back(ReadProvider(list[i], Index("providers", i)));
+        }
+        if (root.contains("servers")) {
+            const Json& map = root["servers"];
+            Expect(map, Json::value_t::object, "servers", "an object of servers by name");
+            for (auto it = map.begin(); it != map.end(); ++it)
+                net->servers.push_back(ReadServer(it.key(), it.value(), "servers." + it.key()));
+        }
+        Unique(net->providers, "providers", [](const Provider& p) { return p.name; });
+        for (size_t i = 0; i < net->providers.size(); ++i)
+            Unique(net->providers[i].domains, Index("providers", i) + ".domains",
+                   [](const Domain& d) { return d.name; });
+        Unique(net->servers, "servers", [](const Server& s) { return s.name; });
+        for (const Server& s : net->servers)
+            Unique(s.shares, "servers." + s.name, [](const Share& sh) { return sh.name; });
+        return net;
+    }
+
+  private:
+    std::string file_; // named in every complaint
+    fs::path base_;    // the absolute directory relative share paths start from
+
+    [[noreturn]] void Fail(const std::string& key, const std::string& why) const {
+        throw LoadError{file_ + ": " + (key.empty() ? "" : key + ": ") + why};
+    }
+
+    static std::string Index(const std::string& key, size_t i) {
+        return key + "[" + std::to_string(i) + "]";
+    }
+    static std::string Child(const std::string& key, const char* name) {
+        return key.empty() ? name : key + "." + name;
+    }
+
+    void Expect(const Json& value, Json::value_t type, const std::string& key,
+                const char* what) const {
+        if (value.type() != type)
+            Fail(key, std::string("expected ") + what + ", found " + value.type_name());
+    }
+
+    void Keys(const Json& object, const std::string& key,
+              std::initializer_list<const char*> allowed) const {
+        for (auto it = object.begin(); it != object.end(); ++it)
+            if (std::none_of(allowed.begin(), allowed.end(),
+                             [&](const char* name) { return it.key() == name; }))
+                Fail(Child(key, it.key().c_str()), "unknown key");
+    }
+
+    std::string Text(const Json& object, const char* name, const std::string& key, bool required,
+                     const std::string& fallback = "") const {
+        if (!object.contains(name)) {
+            if (required) Fail(Child(key, name), "missing");
+            return fallback;
+        }
+        const Json& value = object[name];
+        Expect(value, Json::value_t::string, Child(key, name), "a string");
+        return value.get<std::string>();
+    }
+
+    // A name the calls hand out: not empty, of a sane length, and for servers, domains
+    // and shares without the separators that would make it a path.
+    std::string Name(const Json& value, const std::string& key, bool pathLike) const {
+        Expect(value, Json::value_t::string, key, "a name");
+        std::string name = value.get<std::string>();
+        if (name.empty()) Fail(key, "empty name");
+        if (name.size() > MaxNameBytes)
+            Fail(key, "name longer than " + std::to_string(MaxNameBytes) + " bytes");
+        if (pathLike && name.find_first_of("\\/") != std::string::npos)
+            Fail(key, "\"" + name + "\" holds a path separator");
+        return name;
+    }
+
+    bool Flag(const Json& object, const char* name, const std::string& key) const {
+        if (!object.contains(name)) return false;
+        Expect(object[name], Json::value_t::boolean, Child(key, name), "true or false");
+        return object[name].get<bool>();
+    }
+
+    Provider ReadProvider(const Json& value, const std::string& key) const {
+        Expect(value, Json::value_t::object, key, "a provider object");
+        Keys(value, key, {"name", "domains"});
+        if (!value.contains("name")) Fail(Child(key, "name"), "missing");
+        Provider provider{Name(value["name"], Child(key, "name"), false), {}};
+        if (!value.contains("domains")) return provider;
+        const Json& list = value["domains"];
+        std::string listKey = Child(key, "domains");
+        Expect(list, Json::value_t::array, listKey, "a list");
+        for (size_t i = 0; i < list.size(); ++i) {
+            const Json& entry = list[i];
+            std::string at = Index(listKey, i);
+            Expect(entry, Json::value_t::object, at, "a domain object");
+            Keys(entry, at, {"name", "servers"});
+            if (!entry.contains("name")) Fail(Child(at, "name"), "missing");
+            Domain domain{Name(entry["name"], Child(at, "name"), true), {}};
+            if (entry.contains("servers")) {
+                const Json& servers = entry["servers"];
+                std::string serversKey = Child(at, "servers");
+                Expect(servers, Json::value_t::array, serversKey, "a list of server names");
+                for (size_t k = 0; k < servers.size(); ++k)
+                    domain.servers.push_back(Name(servers[k], Index(serversKey, k), true));
+            }
+            provider.domains.push_back(std::move(domain));
+        }
+        return provider;
+    }
+
+    Server ReadServer(const std::string& name, const Json& value, const std::string& key) const {
+        Server server;
+        server.name = Name(Json(name), key, true);
+        Expect(value, Json::value_t::object, key, "a server object");
+        Keys(value, key, {"comment", "denied", "shares"});
+        server.comment = Text(value, "comment", key, false);
+        server.denied = Flag(value, "denied", key);
+        if (!value.contains("shares")) return server;
+        const Json& list = value["shares"];
+        std::string listKey = Child(key, "shares");
+        Expect(list, Json::value_t::array, listKey, "a list");
+        for (size_t i = 0; i < list.size(); ++i)
+            server.shares.push_back(ReadShare(list[i], Index(listKey, i)));
+        return server;
+    }
+
+    Share ReadShare(const Json& value, const std::string& key) const {
+        static const struct {
+            const char* name;
+            ShareKind kind;
+        } kinds[] = {{"disk", ShareKind::Disk},
+                     {"printer", ShareKind::Printer},
+                     {"device", ShareKind::Device},
+                     {"ipc", ShareKind::Ipc},
+                     {"special", ShareKind::Special}};
+        Expect(value, Json::value_t::object, key, "a share object");
+        Keys(value, key, {"name", "type", "remark", "path"});
+        if (!value.contains("name")) Fail(Child(key, "name"), "missing");
+        Share share{Name(value["name"], Child(key, "name"), true), ShareKind::Disk, "", ""};
+        std::string type = Text(value, "type", key, false, "disk");
+        auto kind = std::find_if(std::begin(kinds), std::end(kinds),
+                                 [&](const auto& k) { return type == k.name; });
+        if (kind == std::end(kinds))
+            Fail(Child(key, "type"),
+                 "\"" + type + "\" is not one of disk, printer, device, ipc, special");
+        share.kind = kind->kind;
+        share.remark = Text(value, "remark", key, false);
+        std::string path = Text(value, "path", key, false);
+        if (!path.empty() && share.kind != ShareKind::Disk && share.kind != ShareKind::Special)
+            Fail(Child(key, "path"), "only disk shares have a directory");
+        // The file search maps a share onto an absolute directory only.
+        if (!path.empty()) path = (base_ / path).lexically_normal().string();
+        share.path = path;
+        return share;
+    }
+
+    // Two entries whose names differ only in case would be one name to Windows.
+    template <typename T, typename NameOf>
+    void Unique(const std::vector<T>& list, const std::string& key, NameOf nameOf) const {
+        for (size_t i = 0; i < list.size(); ++i)
+            for (size_t k = 0; k < i; ++k)
+                if (SameName(Utf8ToWide(nameOf(list[i])), Utf8ToWide(nameOf(list[k]))))
+                    Fail(key, "\"" + nameOf(list[i]) + "\" is named twice");
+    }
+};
+
+std::shared_ptr<const Network> Parse(const std::string& text, const std::string& file,
+                                     const fs::path& base) {
+    if (int line = LineTooDeep(text, MaxNesting))
+        throw LoadError{file + ":" + std::to_string(line) + ": nested deeper than " +
+                        std::to_string(MaxNesting) + " levels"};
+    Json root;
+    try {
+        root = Json::parse(text, nullptr, true, /*ignore_comments=*/true);
+    } catch (const Json::parse_error& e) {
+        // The byte is that of the last character read: the line is the one it is on.
+        size_t end = std::min(e.byte ? e.byte - 1 : 0, text.size());
+        long line = 1 + std::count(text.begin(), text.begin() + static_cast<long>(end), '\n');
+        std::string why = e.what();
+        size_t cut = why.find(": "); // after "[json.exception...] parse error at ..."
+        if (cut != std::string::npos) why = why.substr(cut + 2);
+        throw LoadError{file + ":" + std::to_string(line) + ": " + why};
+    }
+    return Reader(file, base).Read(root);
+}
+
+std::string ReadFile(const std::string& path) {
+    FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) throw LoadError{path + ": " + std::strerror(errno)};
+    std::string text;
+    char chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
+        text.append(chunk, got);
+        if (static_cast<long>(text.size()) > MaxFileSize) {
+            std::fclose(in);
+            throw LoadError{path + ": larger than " + std::to_string(MaxFileSize) + " bytes"};
+        }
+    }
+    int failed = std::ferror(in) ? errno : 0;
+    std::fclose(in);
+    if (failed) throw LoadError{path + ": " + std::strerror(failed)};
+    return text;
+}
+
+// ----------------------------------------------------------------------------------
+// The current network.
+
+std::mutex networkLock;                 // guards the four below
+bool networkRead = false;               // a network (or none) is in place
+std::shared_ptr<const Network> current; // null: no network
+std::string lastError;                  // why the last load failed; "" after one that worked
+bool workgroupGiven = false;            // the registry answers the current network's workgroup
+
+// Puts `net` (null for none) in place; the caller holds networkLock.
+void Install(std::shared_ptr<const Network> net, std::string error) {
+    current = std::move(net);
+    lastError = std::move(error);
+    networkRead = true;
+    // Only the other family keeps its workgroup in the registry. A workgroup some other
+    // layer set is left alone unless it was this network's.
+    if (current && !current->nt && !current->workgroup.empty()) {
+        ZpRegistrySetWorkgroup(current->workgroup.c_str());
+        workgroupGiven = true;
+    } else if (workgroupGiven) {
+        ZpRegistrySetWorkgroup(nullptr);
+        workgroupGiven = false;
+    }
+}
+
+int LoadLocked(const char* path, bool report) {
+    try {
+        std::string text = ReadFile(path);
+        Install(Parse(text, path, fs::absolute(path).parent_path()), "");
+        return 0;
+    } catch (const LoadError& e) {
+        Install(nullptr, e.text);
+    } catch (const std::exception& e) {
+        Install(nullptr, std::string(path) + ": " + e.what());
+    }
+    if (report) std::fprintf(stderr, "zarelin: network: %s\n", lastError.c_str());
+    return -1;
+}
+
+// The environment's file, or none. A named file that is missing is no network, as the
+// variable's absence is, but the reason is kept.
+int LoadFromEnvironmentLocked() {
+    const char* path = std::getenv("ZARELIN_NETWORK");
+    if (!path || !*path) {
+        Install(nullptr, "");
+        return 0;
+    }
+    FILE* probe = std::fopen(path, "rb");
+    if (!probe) {
+        Install(nullptr, std::string(path) + ": " + std::strerror(errno));
+        return -1;
+    }
+    std::fclose(probe);
+    return LoadLocked(path, true);
+}
+
+std::atomic<int> faults[5]; // remaining hits of each ZpNetworkFault; -1: every call
+
+} // namespace
+
+std::shared_ptr<const Network> CurrentNetwork() {
+    std::lock_guard<std::mutex> hold(networkLock);
+    if (!networkRead) LoadFromEnvironmentLocked();
+    return current;
+}
+
+bool FaultHits(int fault) {
+    if (fault <= 0 || fault >= static_cast<int>(std::size(faults))) return false;
+    int left = faults[fault].load();
+    while (left != 0) {
+        if (left < 0) return true;
+        if (faults[fault].compare_exchange_weak(left, left - 1)) return true;
+    }
+    return false;
+}
+
+// ----------------------------------------------------------------------------------
+// Names and code pages.
+
+std::u16string Fold(const std::u16string& name) {
+    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+    std::u16string folded = name;
+    for (char16_t& unit : folded) {
+        if (unit >= 0xD800 && unit <= 0xDFFF) continue; // beyond the BMP: no case here
+        wint_t upper = unicode ? towupper_l(unit, unicode) : towupper(unit);
+        if (upper <= 0xFFFF) unit = static_cast<char16_t>(upper);
+    }
+    return folded;
+}
+
+bool SameName(const std::u16string& a, const std::u16string& b) {
+    return a.size() == b.size() && Fold(a) == Fold(b);
+}
+
+std::u16string Utf8ToWide(const std::string& text) {
+    if (text.empty()) return {};
+    int length = static_cast<int>(text.size());
+    int units = MultiByteToWideChar(CodePageUtf8, 0, text.data(), length, nullptr, 0);
+    std::u16string wide(static_cast<size_t>(units > 0 ? units : 0), u'\0');
+    if (units > 0) MultiByteToWideChar(CodePageUtf8, 0, text.data(), length, &wide[0], units);
+    return wide;
+}
+
+std::u16string AnsiToWide(const char* text) {
+    if (!text || !*text) return {};
+    int length = static_cast<int>(std::strlen(text));
+    std::u16string wide(static_cast<size_t>(length), u'\0'); // one unit per byte
+    MultiByteToWideChar(CP_ACP, 0, text, length, &wide[0], length);
+    return wide;
+}
+
+std::string WideToAnsi(const std::u16string& text) {
+    if (text.empty()) return {};
+    int length = static_cast<int>(text.size());
+    std::string ansi(text.size(), '\0'); // one byte per unit
+    WideCharToMultiByte(CP_ACP, 0, text.data(), length, &ansi[0], length, nullptr, nullptr);
+    return ansi;
+}
+
+const Server* Network::FindServer(const std::u16string& name, bool* listed) const {
+    size_t skip = name.find_first_not_of(u'\\');
+    std::u16string wanted = skip == std::u16string::npos ? u"" : name.substr(skip);
+    if (listed) {
+        *listed = false;
+        for (const Provider& p : providers)
+            for (const Domain& d : p.domains)
+                for (const std::string& s : d.servers)
+                    if (SameName(Utf8ToWide(s), wanted)) *listed = true;
+    }
+    for (const Server& s : servers)
+        if (SameName(Utf8ToWide(s.name), wanted)) return &s;
+    return nullptr;
+}
+
+} // namespace zp
+
+// ----------------------------------------------------------------------------------
+// The host's side.
+
+extern "C" {
+
+int ZpNetworkLoad(const char* path) {
+    std::lock_guard<std::mutex> hold(zp::networkLock);
+    if (!path) {
+        zp::Install(nullptr, "");
+        return 0;
+    }
+    return zp::LoadLocked(path, false);
+}
+
+int ZpNetworkLoadText(const char* json) {
+    std::lock_guard<std::mutex> hold(zp::networkLock);
+    try {
+        zp::Install(zp::Parse(json ? json : "", "<text>", std::filesystem::current_path()), "");
+        return 0;
+    } catch (const zp::LoadError& e) {
+        zp::Install(nullptr, e.text);
+    } catch (const std::exception& e) {
+        zp::Install(nullptr, std::string("<text>: ") + e.what());
+    }
+    return -1;
+}
+
+int ZpNetworkReload(void) {
+    std::lock_guard<std::mutex> hold(zp::networkLock);
+    return zp::LoadFromEnvironmentLocked();
+}
+
+int ZpNetworkReady(void) {
+    return zp::CurrentNetwork() != nullptr;
+}
+
+const char* ZpNetworkError(void) {
+    thread_local std::string copy;
+    std::lock_guard<std::mutex> hold(zp::networkLock);
+    copy = zp::lastError;
+    return copy.c_str();
+}
+
+int ZpNetworkSetFault(int fault, int times) {
+    if (fault == ZpFaultAll) {
+        if (times != 0) return -1;
+        for (std::atomic<int>& f : zp::faults)
+            f = 0;
+        return 0;
+    }
+    if (fault < 0 || fault >= static_cast<int>(std::size(zp::faults))) return -1;
+    zp::faults[fault] = times < 0 ? -1 : times;
+    return 0;
+}
+
+} // extern "C"
