@@ -92,14 +92,17 @@ NETRESOURCEA* CompletionState::ReadNetEntry() {
     DWORD size = NetBufferSize;
     DWORD result = os.WNetEnumResourceA(EnumHandle, &count, NetBuffer, &size);
     if (result == ERROR_MORE_DATA) {
-        if (size <= NetBufferSize || size > NetBufferLimit) return nullptr;
-        void* grown = os.LocalReAlloc(NetBuffer, size, LMEM_MOVEABLE);
-        if (!grown) return nullptr; // the old buffer stays, for the next search
-        NetBuffer = static_cast<uint8_t*>(grown);
-        NetBufferSize = size;
-        entry = reinterpret_cast<NETRESOURCEA*>(NetBuffer);
+        if (size > NetBufferLimit) return nullptr;
+        if (size > NetBufferSize) {
+            void* grown = os.LocalReAlloc(NetBuffer, size, LMEM_MOVEABLE);
+            if (!grown) return nullptr; // the old buffer stays, for the next search
+            NetBuffer = static_cast<uint8_t*>(grown);
+            NetBufferSize = size;
+            entry = reinterpret_cast<NETRESOURCEA*>(NetBuffer);
+        }
         entry->lpRemoteName = nullptr;
         count = 1;
+        size = NetBufferSize;
         result = os.WNetEnumResourceA(EnumHandle, &count, NetBuffer, &size);
     }
     if (result != ERROR_SUCCESS || count != 1) return nullptr;
