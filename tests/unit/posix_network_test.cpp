@@ -405,19 +405,20 @@ TEST_F(PosixNetwork, TheOtherFamilysShareListFillsTheCallersBuffer) {
               0);
     auto shareEnum = Proc<NetShareEnumOtherFn>("svrapi.DLL", "NetShareEnum");
     ASSERT_NE(shareEnum, nullptr);
-    // 'thirteenchars' has no 12-byte form and is not listed.
-    const std::string all = "data:0 laser:1 C$:0 IPC$:3 ";
-    const size_t record = sizeof(ZpShareInfo1Other), remarks = sizeof "team data" + 3;
+    // 'thirteenchars' has no 12-byte form, and this family keeps no administrative
+    // shares: neither is listed.
+    const std::string all = "data:0 laser:1 IPC$:3 ";
+    const size_t record = sizeof(ZpShareInfo1Other), remarks = sizeof "team data" + 2;
     struct Case {
         const char* server;
         size_t size;
         DWORD expected;
         size_t read, total;
     } cases[] = {
-        {"\\\\ALPHA", 0, ERROR_MORE_DATA, 0, 4},
-        {"\\\\ALPHA", record + sizeof "team data", ERROR_MORE_DATA, 1, 4},
-        {"\\\\ALPHA", 4 * record + remarks - 1, ERROR_MORE_DATA, 3, 4},
-        {"\\\\ALPHA", 4 * record + remarks, NERR_Success, 4, 4},
+        {"\\\\ALPHA", 0, ERROR_MORE_DATA, 0, 3},
+        {"\\\\ALPHA", record + sizeof "team data", ERROR_MORE_DATA, 1, 3},
+        {"\\\\ALPHA", 3 * record + remarks - 1, ERROR_MORE_DATA, 2, 3},
+        {"\\\\ALPHA", 3 * record + remarks, NERR_Success, 3, 3},
         {"\\\\NOWHERE", 0, ERROR_BAD_NETPATH, 0, 0},
         {"\\\\BETA", 0, ERROR_ACCESS_DENIED, 0, 0},
     };

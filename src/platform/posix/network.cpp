@@ -358,6 +358,9 @@ DWORD WINAPI NetShareEnumOther(const char* serverName, short level, char* buffer
     };
     std::vector<Listed> shares;
     for (const Share& s : server->shares) {
+        // This family keeps no administrative shares, and its 16-bit type could not
+        // mark one as such.
+        if (s.kind == ShareKind::Special) continue;
         std::string name = WideToAnsi(Utf8ToWide(s.name));
         if (name.size() >= NameRoom) continue;
         unsigned short type = s.kind == ShareKind::Printer  ? STYPE_PRINTQ

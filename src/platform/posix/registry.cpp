@@ -17,6 +17,7 @@
 // that a crash leaves the old file or the new one and hosts writing in turn never lose
 // each other's values. Lines that do not parse are ignored when reading and kept
 // verbatim when writing: a damaged or hand-edited file loses nothing to a write.
+#include "zp_network.h"
 #include "zp_registry.h"
 
 #include <fcntl.h>
@@ -672,6 +673,9 @@ bool Resolve(HKEY handle, OpenKey& out) {
 }
 
 std::string Workgroup() {
+    // The network file names the workgroup; it may not have been read yet when the
+    // module asks first. Read it before taking the lock, which loading it takes too.
+    ZpNetworkReady();
     std::lock_guard<std::mutex> hold(keysLock);
     return workgroup;
 }
