@@ -1,0 +1,216 @@
+// Server and share names over a simulated network, on both platform families, through
+// the module's entry points.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "headless_host.h"
+#include "temp_tree.h"
+#include "zp_network.h"
+
+using namespace testhost;
+
+namespace {
+
+// ALPHA is in two domains (and so listed twice by the walk); the second provider has
+// a workgroup of the same name with other servers, reached only after a bad provider.
+const char* const NetworkTemplate = R"({
+  "platform": "@FAMILY@", "workgroup": "HOME", "domain": "CORP",
+  "providers": [
+    { "name": "Microsoft Windows Network",
+      "domains": [ { "name": "CORP", "servers": ["ALPHA", "BETA"] },
+                   { "name": "HOME", "servers": ["ALPHA", "GAMMA"] } ] },
+    { "name": "Microsoft Network", "domains": [ { "name": "HOME", "servers": ["OMEGA"] } ] },
+    { "name": "Lab Network", "domains": [ { "name": "LAB", "servers": ["DELTA"] } ] } ],
+  "servers": {
+    "ALPHA": { "shares": [
+      { "name": "data", "type": "disk", "path": "alpha-data" },
+      { "name": "docs", "type": "disk" },
+      { "name": "laser", "type": "printer" },
+      { "name": "C$", "type": "special" },
+      { "name": "IPC$", "type": "ipc" },
+      { "name": "caf\u00e9", "type": "disk" } ] } } })";
+
+std::vector<std::string> MenuTexts(const HeadlessHost& host) {
+    std::vector<std::string> texts;
+    for (const MenuItem& item : host.menus.back().items)
+        texts.push_back(item.Text);
+    return texts;
+}
+
+class Network : public ::testing::TestWithParam<const char*> {
+  protected:
+    void SetUp() override {
+        tree.Add({"alpha-data/report.txt", "alpha-data/readme.md"});
+        std::string json = NetworkTemplate;
+        json.replace(json.find("@FAMILY@"), 8, family());
+        std::string path = tree.root() + "/network.json";
+        std::ofstream(path) << json;
+        ASSERT_EQ(ZpNetworkLoad(path.c_str()), 0) << ZpNetworkError();
+    }
+    void TearDown() override {
+        ZpNetworkSetFault(ZpFaultAll, 0);
+        ZpNetworkLoad(nullptr);
+    }
+    std::string family() const { return GetParam(); }
+    bool nt() const { return family() == "nt"; }
+    // A server as the line shows it after insertion: the NT family inserts the bare
+    // name after the typed backslashes, the other family the name with its own.
+    std::string Server(const std::string& name) const { return "\\\\" + name + "\\"; }
+
+    TempTree tree;
+};
+
+TEST_P(Network, AServerWordCompletesFromTheDomainOrWorkgroup) {
+    HeadlessHost host;
+    host.commandLine = "dir \\\\al";
+    host.Next();
+    EXPECT_EQ(host.commandLine, "dir " + Server("ALPHA"));
+
+    // Every server of the domain (NT) or the workgroup (other family), in turn.
+    host.commandLine = "dir \\\\";
+    std::vector<std::string> lines;
+    for (int i = 0; i < 3; ++i) {
+        host.Next();
+        lines.push_back(host.commandLine);
+    }
+    std::vector<std::string> expected =
+        nt() ? std::vector<std::string>{"dir \\\\ALPHA\\", "dir \\\\BETA\\", "dir \\\\BETA\\"}
+             : std::vector<std::string>{"dir \\\\ALPHA\\", "dir \\\\GAMMA\\", "dir \\\\GAMMA\\"};
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(host.beeps(), 1u);
+}
+
+TEST_P(Network, TheWholeNetworkListsEveryServerDuplicatesIncluded) {
+    HeadlessHost host;
+    host.Pick(CurrentDomainOnlyItem);
+    host.commandLine = "dir \\\\";
+    host.List(-1);
+    std::vector<std::string> names = {"ALPHA", "ALPHA", "BETA", "DELTA", "GAMMA", "OMEGA"};
+    std::vector<std::string> expected;
+    for (const std::string& name : names)
+        expected.push_back((nt() ? "" : "\\\\") + name + "\\");
+    EXPECT_EQ(MenuTexts(host), expected);
+    host.commandLine = "dir \\\\de";
+    host.Next();
+    EXPECT_EQ(host.commandLine, "dir " + Server("DELTA"));
+}
+
+TEST_P(Network, AnOptionChangedMidSearchEndsItAtTheListsEnd) {
+    HeadlessHost host;
+    host.Pick(CurrentDomainOnlyItem); // the whole network, read at once
+    host.commandLine = "dir \\\\a";
+    host.Next();
+    std::string first = host.commandLine;
+    host.Pick(CurrentDomainOnlyItem); // back on: the source read whole stays ended
+    host.Next();
+    EXPECT_EQ(host.beeps(), 0u); // the second ALPHA of the walk
+    host.Next();
+    EXPECT_EQ(host.beeps(), 1u);
+    EXPECT_EQ(host.commandLine, first);
+}
+
+TEST_P(Network, ShareWordsOfferDiskSharesOnly) {
+    HeadlessHost host;
+    host.commandLine = "dir \\\\alpha\\";
+    host.List(-1);
+    std::vector<std::string> expected = {"\\\\ALPHA\\caf\x82\\", "\\\\ALPHA\\data\\",
+                                         "\\\\ALPHA\\docs\\"};
+    EXPECT_EQ(MenuTexts(host), expected);
+
+    // The whole list at once: the names follow the server as typed.
+    host.Pick(ShowHiddenSharesItem);
+    host.List(-1);
+    expected = {"\\\\alpha\\caf\x82\\", "\\\\alpha\\data\\", "\\\\alpha\\docs\\"};
+    if (nt()) expected.insert(expected.begin(), "\\\\alpha\\C$\\");
+    EXPECT_EQ(MenuTexts(host), expected);
+}
+
+TEST_P(Network, ForwardSlashesBecomeBackslashes) {
+    for (int hidden = 0; hidden <= 1; ++hidden) {
+        HeadlessHost host;
+        if (hidden) host.Pick(ShowHiddenSharesItem);
+        host.commandLine = "dir //ALPHA/do";
+        host.Next();
+        EXPECT_EQ(host.commandLine, "dir \\\\ALPHA\\docs\\") << hidden;
+        host.Next();
+        EXPECT_EQ(host.beeps(), 1u) << hidden;
+    }
+}
+
+TEST_P(Network, AWordInsideAShareCompletesItsFiles) {
+    HeadlessHost host;
+    host.commandLine = "type \\\\alpha\\data\\rep";
+    host.Next();
+    EXPECT_EQ(host.commandLine, "type \\\\alpha\\data\\report.txt");
+}
+
+TEST_P(Network, TheShareListReadWholeEndsWhenTheOptionIsTurnedOff) {
+    HeadlessHost host;
+    host.Pick(ShowHiddenSharesItem);
+    host.commandLine = "dir \\\\alpha\\d";
+    host.Next();
+    host.Pick(ShowHiddenSharesItem);
+    host.Next(); // the second of 'data' and 'docs', from the list read whole
+    EXPECT_EQ(host.beeps(), 0u);
+    host.Next();
+    EXPECT_EQ(host.beeps(), 1u);
+}
+
+TEST_P(Network, UnreachableDeniedOrMissingShareListsBeep) {
+    struct Case {
+        int fault;
+        bool hidden;
+        const char* line;
+    } cases[] = {
+        {ZpFaultAll, false, "dir \\\\nosuch\\"},
+        {ZpFaultShareListDenied, true, "dir \\\\alpha\\"},
+        {ZpFaultNoNetShareEnum, true, "dir \\\\alpha\\"},
+    };
+    for (const Case& c : cases) {
+        TempTree fresh; // options start at their defaults
+        ZpNetworkSetFault(c.fault, c.fault == ZpFaultAll ? 0 : -1);
+        HeadlessHost host;
+        if (c.hidden) host.Pick(ShowHiddenSharesItem);
+        host.commandLine = c.line;
+        host.Next();
+        EXPECT_EQ(host.commandLine, c.line);
+        EXPECT_EQ(host.beeps(), 1u) << c.line << " fault " << c.fault;
+        ZpNetworkSetFault(ZpFaultAll, 0);
+    }
+}
+
+TEST_P(Network, EntriesLargerThanTheBufferAreReadAfterOneRegrowth) {
+    ZpNetworkSetFault(ZpFaultMoreData, 1);
+    HeadlessHost host;
+    host.commandLine = "dir \\\\alpha\\da";
+    host.Next();
+    EXPECT_EQ(host.commandLine, "dir \\\\ALPHA\\data\\");
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, Network, ::testing::Values("nt", "other"));
+
+// Outside the NT family the workgroup is enumerated with a named provider; when the
+// platform rejects it, the other provider is tried and kept for later searches.
+TEST(NetworkProvider, ABadProviderIsRetriedAndTheRetryKept) {
+    TempTree tree;
+    std::string json = NetworkTemplate;
+    json.replace(json.find("@FAMILY@"), 8, "other");
+    ASSERT_EQ(ZpNetworkLoadText(json.c_str()), 0) << ZpNetworkError();
+    ZpNetworkSetFault(ZpFaultBadProvider, 1);
+    {
+        HeadlessHost host;
+        host.commandLine = "dir \\\\";
+        host.Next();
+        EXPECT_EQ(host.commandLine, "dir \\\\OMEGA\\");
+        host.commandLine = "dir \\\\"; // a later search: the fault is spent
+        host.Next();
+        EXPECT_EQ(host.commandLine, "dir \\\\OMEGA\\");
+    }
+    ZpNetworkSetFault(ZpFaultAll, 0);
+    ZpNetworkLoad(nullptr);
+}
+
+} // namespace
