@@ -116,6 +116,9 @@ int32_t CompletionState::FetchServerName() {
     if (EnumHandle == EnumNone && !OpenNetEnumeration(ServerResource, RESOURCEUSAGE_CONTAINER))
         return 0;
     while (NETRESOURCEA* entry = ReadNetEntry()) {
+        // Without a workgroup name the platform lists the provider's domains instead:
+        // those are no servers to insert.
+        if (entry->dwDisplayType != RESOURCEDISPLAYTYPE_SERVER) continue;
         const char* name = entry->lpRemoteName;
         if (!name || std::strlen(name) >= sizeof Candidate::Name) continue;
         if (MatchName(pattern, name)) return AddCandidate(name, "", 1);
