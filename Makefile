@@ -6,9 +6,13 @@ JOBS ?= 2
 BUILD_PACKAGES := cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libncurses-dev tmux
 WINDOWS_PACKAGES := g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 bsdutils
 
-.PHONY: all deps test test-default test-asan test-windows run bench format clean
+.PHONY: all deps deps-linux test test-default test-asan test-windows run bench format clean
 
 all: test
+
+# What the Linux build and the shell need; the tests need the Windows toolchains too.
+deps-linux:
+	@tools/install-deps.sh $(BUILD_PACKAGES)
 
 deps:
 	@tools/install-deps.sh $(BUILD_PACKAGES) $(WINDOWS_PACKAGES)
@@ -31,12 +35,12 @@ test-windows:
 	tests/windows/run-under-wine.sh build/mingw-x86_64/zarelin_windows_tests.exe
 
 # Starts the shell in the current directory; C: stands for / (zarelin-shell --help).
-run: deps
+run: deps-linux
 	cmake --preset default >/dev/null
 	cmake --build --preset default -j$(JOBS)
 	@build/default/zarelin-shell
 
-bench: deps
+bench: deps-linux
 	cmake --preset default >/dev/null
 	cmake --build --preset default -j$(JOBS)
 	@for b in build/default/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
