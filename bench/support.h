@@ -110,10 +110,14 @@ class RealFilesHost {
 // Windows' LocalReAlloc when the block cannot grow where it lies: a new block, a copy,
 // and the old one freed. glibc moves a large block by remapping its pages instead, so
 // this is the model for what a growth costs on the module's real platform.
+inline double copiedBytes = 0; // by CopyingReAlloc, for the reports
+
 inline HLOCAL WINAPI CopyingReAlloc(HLOCAL mem, SIZE_T bytes, UINT) {
     void* grown = std::malloc(bytes);
     if (!grown) return nullptr;
-    std::memcpy(grown, mem, std::min(malloc_usable_size(mem), static_cast<size_t>(bytes)));
+    size_t kept = std::min(malloc_usable_size(mem), static_cast<size_t>(bytes));
+    std::memcpy(grown, mem, kept);
+    copiedBytes += static_cast<double>(kept);
     std::free(mem);
     return grown;
 }
