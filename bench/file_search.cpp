@@ -6,45 +6,19 @@
 // gathering every match; each beside the floor, opendir/readdir with the same
 // case-insensitive prefix test.
 #include <benchmark/benchmark.h>
-#include <dirent.h>
-#include <fcntl.h>
-#include <strings.h>
-#include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "engine/state.h"
+#include "support.h"
 
-namespace fs = std::filesystem;
 using zarelin::State;
 
 namespace {
 
-std::string Directory(int64_t entries) {
-    fs::path dir = fs::temp_directory_path() / ("zarelin-bench-" + std::to_string(entries));
-    fs::path done = dir / ".complete";
-    if (fs::exists(done)) return dir.string();
-    fs::create_directories(dir);
-    for (int64_t i = 0; i < entries; ++i) {
-        std::string name = (dir / ("file" + std::to_string(i) + ".txt")).string();
-        int fd = open(name.c_str(), O_CREAT | O_WRONLY, 0644);
-        if (fd >= 0) close(fd);
-    }
-    int fd = open(done.c_str(), O_CREAT | O_WRONLY, 0644);
-    if (fd >= 0) close(fd);
-    return dir.string();
-}
-
-// The module's view: a word completed on the line 'copy <dir>/<prefix>'.
-void StartWord(const std::string& dir, const char* prefix) {
-    std::string line = "copy " + dir + "/" + prefix;
-    std::strcpy(State.Line, line.c_str());
-    State.CursorPos = static_cast<int32_t>(line.size());
-    State.StartSearch();
-}
+using bench::Directory;
+using bench::StartWord;
 
 // The floor: every entry whose name starts with `prefix`, letter case ignored.
 template <typename Visit> void Scan(const std::string& dir, const char* prefix, Visit visit) {

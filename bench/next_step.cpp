@@ -7,6 +7,7 @@
 // number of readdir calls with the same case-blind prefix test.
 //
 //   NextFetch        the file-name source alone: FetchCandidate
+//   NextFetchShallow FetchCandidate a thousand steps into the search, at every size
 //   NextCommand      the whole command through the in-process host: CompleteNext
 //   NextFetchCopying FetchCandidate while growing the list copies the whole array, as
 //                    Windows' LocalReAlloc does when the block cannot grow in place
@@ -15,6 +16,7 @@
 //   NextFetch_Floor  readdir + prefix test, one match per step
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "support.h"
@@ -26,17 +28,18 @@ namespace {
 constexpr int64_t Batch = 1000;    // steps timed per iteration
 const char* const Prefix = "file"; // every entry of the test directories but .complete
 
-// Steps through a search from its middle, a batch per iteration; when the rest of the
-// directory is shorter than a batch, starts again from the middle with the clock stopped.
+// Steps through a search from `depth` steps on, a batch per iteration, until `window`
+// steps past it or the end of the directory; then starts again with the clock stopped.
 template <typename Open, typename Step>
-void FromTheMiddle(benchmark::State& state, Open open, Step step) {
+void FromDepth(benchmark::State& state, int64_t depth, int64_t window, Open open, Step step) {
     int64_t entries = state.range(0);
-    int64_t position = entries; // forces a start
+    int64_t end = std::min(entries, depth + window);
+    int64_t position = end; // forces a start
     for (auto _ : state) {
-        if (entries - position < Batch) {
+        if (end - position < Batch) {
             state.PauseTiming();
             open();
-            for (position = 0; position < entries / 2; ++position)
+            for (position = 0; position < depth; ++position)
                 step();
             state.ResumeTiming();
         }
@@ -47,12 +50,27 @@ void FromTheMiddle(benchmark::State& state, Open open, Step step) {
     state.counters["per_step"] = bench::PerUnit(Batch, state);
 }
 
+// From the middle of the search to its end.
+template <typename Open, typename Step>
+void FromTheMiddle(benchmark::State& state, Open open, Step step) {
+    FromDepth(state, state.range(0) / 2, state.range(0), open, step);
+}
+
 void NextFetch(benchmark::State& state) {
     std::string dir = bench::Directory(state.range(0));
     bench::RealFilesHost host;
     FromTheMiddle(
         state, [&] { bench::StartWord(dir, Prefix); }, [] { return State.FetchCandidate(); });
     state.counters["candidates"] = State.CandidateCount;
+}
+
+// A thousand steps in, whatever the directory's size: the same candidate list each time.
+void NextFetchShallow(benchmark::State& state) {
+    std::string dir = bench::Directory(state.range(0));
+    bench::RealFilesHost host;
+    FromDepth(
+        state, Batch, Batch, [&] { bench::StartWord(dir, Prefix); },
+        [] { return State.FetchCandidate(); });
 }
 
 void NextCommand(benchmark::State& state) {
@@ -129,6 +147,7 @@ void NextFetch_Floor(benchmark::State& state) {
 #define SIZES ->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond)
 
 BENCHMARK(NextFetch) SIZES;
+BENCHMARK(NextFetchShallow) SIZES;
 BENCHMARK(NextCommand) SIZES;
 BENCHMARK(NextFetchCopying) SIZES;
 BENCHMARK(NextFetchNoGrowth) SIZES;
