@@ -17,7 +17,11 @@ bool CompletionState::InsertCandidate() {
     const Candidate& candidate = Candidates[CurrentIndex];
     const char* text =
         ShortFileNames && candidate.ShortName[0] ? candidate.ShortName : candidate.Name;
-    bool typedQuoted = Line[WordStart] == '"';
+    // A quote at WordStart opens the word only when the name starts after it: a name
+    // that itself begins with a quote (possible on Linux file systems) was inserted
+    // unquoted at WordStart, and taking its quote for an opening one would put the
+    // prefix at a negative length.
+    bool typedQuoted = Line[WordStart] == '"' && NameStart > WordStart;
     int32_t textStart = WordStart + (typedQuoted ? 1 : 0);
     int32_t prefixLength = NameStart - textStart;
 
