@@ -180,11 +180,13 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
+// The line without blanks at either end, nor the carriage return of a CRLF line end,
+// which each line keeps so that a write gives its bytes back.
 std::string Trim(const std::string& text) {
     size_t from = 0, to = text.size();
     while (from < to && IsBlank(text[from]))
         ++from;
-    while (to > from && IsBlank(text[to - 1]))
+    while (to > from && (IsBlank(text[to - 1]) || text[to - 1] == '\r'))
         --to;
     return text.substr(from, to - from);
 }
@@ -384,7 +386,7 @@ std::string SectionLine(const KeyPath& key) {
 class Document {
   public:
     struct Line {
-        std::string text;                           // as in the file, without the line end
+        std::string text;                           // as in the file, without the line feed
         enum Kind { Other, Section, Entry } kind{}; // Other: blank, comment or unparsed
         KeyPath key{};                              // Section: its key; Entry: its section's
         std::string name{};                         // Entry: the value's name as written
@@ -397,9 +399,10 @@ class Document {
         while (start < contents.size()) {
             size_t end = contents.find('\n', start);
             if (end == std::string::npos) end = contents.size();
-            std::string text = contents.substr(start, end - start);
-            if (!text.empty() && text.back() == '\r') text.pop_back();
-            lines_.push_back({text});
+            // A carriage return stays with its line: dropping it on a write would take a
+            // byte from a line the store promises to keep whole (one at the end of the
+            // file, with no line feed after it, is not even a line end).
+            lines_.push_back({contents.substr(start, end - start)});
             start = end + 1;
         }
         Parse();
