@@ -252,23 +252,56 @@ class Reader {
     }
 };
 
+// Reads JSON text without keeping it, to learn where it fails. The document parser
+// reports a number too large for a double without a position; this reading has one
+// for every failure.
+class FirstError : public nlohmann::json_sax<Json> {
+  public:
+    size_t byte = 0; // the position of the last character read
+    std::string why; // what the parser says, without its tag and position
+
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override { return true; }
+    bool key(string_t&) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+
+    bool parse_error(std::size_t position, const std::string&, const Json::exception& e) override {
+        byte = position;
+        why = e.what();
+        // "[json.exception.parse_error.101] parse error at line 2, column 3: why", or
+        // "[json.exception.out_of_range.406] why": the line is named by the caller.
+        size_t tag = why.find("] ");
+        if (!why.empty() && why[0] == '[' && tag != std::string::npos) why.erase(0, tag + 2);
+        if (why.compare(0, 14, "parse error at") == 0) {
+            size_t cut = why.find(": ");
+            if (cut != std::string::npos) why.erase(0, cut + 2);
+        }
+        return false;
+    }
+};
+
 std::shared_ptr<const Network> Parse(const std::string& text, const std::string& file,
                                      const fs::path& base) {
     if (int line = LineTooDeep(text, MaxNesting))
         throw LoadError{file + ":" + std::to_string(line) + ": nested deeper than " +
                         std::to_string(MaxNesting) + " levels"};
-    Json root;
-    try {
-        root = Json::parse(text, nullptr, true, /*ignore_comments=*/true);
-    } catch (const Json::parse_error& e) {
+    FirstError error;
+    if (!Json::sax_parse(text, &error, Json::input_format_t::json, true,
+                         /*ignore_comments=*/true)) {
         // The byte is that of the last character read: the line is the one it is on.
-        size_t end = std::min(e.byte ? e.byte - 1 : 0, text.size());
+        size_t end = std::min(error.byte ? error.byte - 1 : 0, text.size());
         long line = 1 + std::count(text.begin(), text.begin() + static_cast<long>(end), '\n');
-        std::string why = e.what();
-        size_t cut = why.find(": "); // after "[json.exception...] parse error at ..."
-        if (cut != std::string::npos) why = why.substr(cut + 2);
-        throw LoadError{file + ":" + std::to_string(line) + ": " + why};
+        throw LoadError{file + ":" + std::to_string(line) + ": " + error.why};
     }
+    Json root = Json::parse(text, nullptr, true, /*ignore_comments=*/true);
     return Reader(file, base).Read(root);
 }
 
