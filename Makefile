@@ -1,12 +1,15 @@
 # Zarelin: the two commands a newcomer needs.
 #   make run   installs what is missing, builds, and starts zarelin-shell
 #   make test  installs what is missing, builds every flavour and runs every test
+#   make fuzz  runs each fuzz target for FUZZ_SECONDS (default 10 minutes)
 
 JOBS ?= 2
 BUILD_PACKAGES := cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libncurses-dev tmux
 WINDOWS_PACKAGES := g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 bsdutils
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+FUZZ_SECONDS ?= 600
 
-.PHONY: all deps deps-linux test test-default test-asan test-windows run bench format clean
+.PHONY: all deps deps-linux test test-default test-asan test-windows test-fuzz fuzz run bench format clean
 
 all: test
 
@@ -15,9 +18,9 @@ deps-linux:
 	@tools/install-deps.sh $(BUILD_PACKAGES)
 
 deps:
-	@tools/install-deps.sh $(BUILD_PACKAGES) $(WINDOWS_PACKAGES)
+	@tools/install-deps.sh $(BUILD_PACKAGES) $(WINDOWS_PACKAGES) $(FUZZ_PACKAGES)
 
-test: deps test-default test-asan test-windows
+test: deps test-default test-asan test-windows test-fuzz
 	@echo "all test suites passed"
 
 test-default test-asan: test-%:
@@ -33,6 +36,19 @@ test-windows:
 	cmake --build --preset mingw-x86_64 -j$(JOBS)
 	OBJDUMP=x86_64-w64-mingw32-objdump tests/windows/check-exports.sh build/mingw-x86_64/zarelin.dll
 	tests/windows/run-under-wine.sh build/mingw-x86_64/zarelin_windows_tests.exe
+
+# Each libFuzzer target for 7 s on its seed corpus, failing on any finding.
+test-fuzz:
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j$(JOBS)
+	tests/fuzz/run.sh --fresh 7 build/fuzz
+
+# The same, long: new inputs are kept in build/fuzz/fuzz-work/corpus for the next run.
+fuzz:
+	@tools/install-deps.sh $(BUILD_PACKAGES) $(FUZZ_PACKAGES)
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j$(JOBS)
+	tests/fuzz/run.sh $(FUZZ_SECONDS) build/fuzz
 
 # Starts the shell in the current directory; C: stands for / (zarelin-shell --help).
 run: deps-linux
