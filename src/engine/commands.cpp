@@ -68,9 +68,8 @@ void CompletionState::CompleteFromList() {
         return;
     }
 
-    std::sort(Candidates, Candidates + CandidateCount, [](const Candidate& a, const Candidate& b) {
-        return CompareNames(a.Name, b.Name) < 0;
-    });
+    std::sort(Candidates, Candidates + CandidateCount,
+              [](const Candidate& a, const Candidate& b) { return NameLess(a.Name, b.Name); });
 
     SIZE_T bytes = sizeof(MenuItem) * static_cast<SIZE_T>(CandidateCount);
     auto* items = static_cast<MenuItem*>(os.LocalAlloc(LMEM_ZEROINIT, bytes));

@@ -25,14 +25,35 @@ int32_t SpanUntil(const char* text, const char* set) {
     return static_cast<int32_t>(std::strcspn(text, set));
 }
 
+namespace {
+
+// A byte read as signed, with bit 5 cleared: letters lose their case, a space becomes
+// the terminator's value, bytes 0x80-0xFF come out negative.
+int32_t Fold(char c) {
+    return static_cast<int32_t>(static_cast<signed char>(c)) & ~0x20;
+}
+
+} // namespace
+
 int32_t CompareNames(const char* a, const char* b) {
     for (size_t i = 0;; ++i) {
-        int32_t fa = static_cast<int32_t>(static_cast<signed char>(a[i])) & ~0x20;
-        int32_t fb = static_cast<int32_t>(static_cast<signed char>(b[i])) & ~0x20;
+        int32_t fa = Fold(a[i]);
+        int32_t fb = Fold(b[i]);
         if (fa != fb) return fa - fb;
         // Equal folded values: a terminator on either side (the other holds a space or
         // the terminator too) ends the comparison.
         if (a[i] == 0 || b[i] == 0) return 0;
+    }
+}
+
+bool NameLess(const char* a, const char* b) {
+    for (size_t i = 0;; ++i) {
+        int32_t fa = Fold(a[i]);
+        int32_t fb = Fold(b[i]);
+        if (fa != fb) return fa < fb;
+        bool endA = a[i] == 0, endB = b[i] == 0;
+        if (endA != endB) return endA;
+        if (endA) return false;
     }
 }
 

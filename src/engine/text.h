@@ -25,4 +25,10 @@ int32_t SpanUntil(const char* text, const char* set);
 // value, so 'a b' equals 'a'.
 int32_t CompareNames(const char* a, const char* b);
 
+// The order the list menu is sorted in: CompareNames, with the ties it leaves between
+// a name's end and a space broken (the end first), so that the order is a strict weak
+// ordering as sorting requires. CompareNames alone is not one: 'a' ties with 'a b'
+// and with 'a c', which do not tie with each other.
+bool NameLess(const char* a, const char* b);
+
 } // namespace zarelin

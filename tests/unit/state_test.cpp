@@ -44,10 +44,32 @@ TEST(CompareNames, FoldsCaseAndOrdersAsTheMenuDoes) {
 TEST(CompareNames, SortsAListCaseBlind) {
     std::vector<std::string> names = {"c", "b", "A", "_x", "9lives", "\xe9t\xe9", ".hidden"};
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return CompareNames(a.c_str(), b.c_str()) < 0;
+        return NameLess(a.c_str(), b.c_str());
     });
     std::vector<std::string> expected = {"\xe9t\xe9", ".hidden", "9lives", "A", "b", "c", "_x"};
     EXPECT_EQ(names, expected);
+}
+
+TEST(CompareNames, TheSortOrderIsStrictWeakAndAgreesWithIt) {
+    // Names where a space meets a name's end, bytes above 0x7F, and case pairs: the
+    // places where a sort comparator could contradict itself and send std::sort past
+    // the array's ends.
+    const char* names[] = {"a",    "a b", "a c", "A",  "a\xe9", "a\x80", "ab", "a@",
+                           "a`",   "",    " ",   "  ", "a ",    "a  b",  "[",  "{",
+                           "\xff", "b",   "a.b", "a0", "9",     "_x"};
+    auto tie = [](const char* x, const char* y) { return !NameLess(x, y) && !NameLess(y, x); };
+    for (const char* a : names) {
+        EXPECT_FALSE(NameLess(a, a)) << a;
+        for (const char* b : names) {
+            // Whatever CompareNames orders strictly, the sort keeps in that order.
+            EXPECT_TRUE(CompareNames(a, b) >= 0 || NameLess(a, b)) << a << " / " << b;
+            EXPECT_FALSE(NameLess(a, b) && NameLess(b, a)) << a << " / " << b;
+            for (const char* c : names) {
+                EXPECT_TRUE(!(NameLess(a, b) && NameLess(b, c)) || NameLess(a, c));
+                EXPECT_TRUE(!(tie(a, b) && tie(b, c)) || tie(a, c)); // ties are transitive
+            }
+        }
+    }
 }
 
 TEST(Text, CopyBoundedAlwaysTerminatesAndReportsCuts) {
