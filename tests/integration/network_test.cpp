@@ -33,13 +33,6 @@ const char* const NetworkTemplate = R"({
       { "name": "IPC$", "type": "ipc" },
       { "name": "caf\u00e9", "type": "disk" } ] } } })";
 
-std::vector<std::string> MenuTexts(const HeadlessHost& host) {
-    std::vector<std::string> texts;
-    for (const MenuItem& item : host.menus.back().items)
-        texts.push_back(item.Text);
-    return texts;
-}
-
 class Network : public ::testing::TestWithParam<const char*> {
   protected:
     void SetUp() override {
@@ -92,7 +85,7 @@ TEST_P(Network, TheWholeNetworkListsEveryServerDuplicatesIncluded) {
     std::vector<std::string> expected;
     for (const std::string& name : names)
         expected.push_back((nt() ? "" : "\\\\") + name + "\\");
-    EXPECT_EQ(MenuTexts(host), expected);
+    EXPECT_EQ(host.MenuTexts(), expected);
     host.commandLine = "dir \\\\de";
     host.Next();
     EXPECT_EQ(host.commandLine, "dir " + Server("DELTA"));
@@ -118,14 +111,14 @@ TEST_P(Network, ShareWordsOfferDiskSharesOnly) {
     host.List(-1);
     std::vector<std::string> expected = {"\\\\ALPHA\\caf\x82\\", "\\\\ALPHA\\data\\",
                                          "\\\\ALPHA\\docs\\"};
-    EXPECT_EQ(MenuTexts(host), expected);
+    EXPECT_EQ(host.MenuTexts(), expected);
 
     // The whole list at once: the names follow the server as typed.
     host.Pick(ShowHiddenSharesItem);
     host.List(-1);
     expected = {"\\\\alpha\\caf\x82\\", "\\\\alpha\\data\\", "\\\\alpha\\docs\\"};
     if (nt()) expected.insert(expected.begin(), "\\\\alpha\\C$\\");
-    EXPECT_EQ(MenuTexts(host), expected);
+    EXPECT_EQ(host.MenuTexts(), expected);
 }
 
 TEST_P(Network, ForwardSlashesBecomeBackslashes) {

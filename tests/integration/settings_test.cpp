@@ -39,16 +39,6 @@ void Store(const char* name, DWORD type, const void* data, DWORD size) {
     RegCloseKey(key);
 }
 
-// The check marks of the four options, as the module's menu shows them.
-std::vector<int32_t> CheckMarks(HeadlessHost& host) {
-    host.menus.clear();
-    host.Pick(-1);
-    std::vector<int32_t> marks;
-    for (int i = 4; i < 8; ++i)
-        marks.push_back(host.menus.at(0).items[i].Checked);
-    return marks;
-}
-
 class Settings : public ::testing::Test {
   protected:
     TempTree tree;
@@ -69,7 +59,7 @@ TEST_F(Settings, AFreshUserGetsTheDefaultsAndTheMenu) {
             EXPECT_EQ(std::string(menu.items[i].Text), host.messages[i < 3 ? i + 1 : i]);
         }
     }
-    EXPECT_EQ(CheckMarks(host), (std::vector<int32_t>{0, 0, 1, 0}));
+    EXPECT_EQ(host.CheckMarks(), (std::vector<int32_t>{0, 0, 1, 0}));
     EXPECT_EQ(host.beeps(), 0u);
 }
 
@@ -94,10 +84,10 @@ TEST_F(Settings, TogglesAreWrittenAndSurviveAReload) {
             host.Pick(t.item);
         }
         HeadlessHost reloaded(HostRoot);
-        EXPECT_EQ(CheckMarks(reloaded)[t.item - 4], t.first) << t.name;
+        EXPECT_EQ(reloaded.CheckMarks()[t.item - 4], t.first) << t.name;
     }
     HeadlessHost host(HostRoot);
-    EXPECT_EQ(CheckMarks(host), (std::vector<int32_t>{1, 1, 0, 1}));
+    EXPECT_EQ(host.CheckMarks(), (std::vector<int32_t>{1, 1, 0, 1}));
 }
 
 TEST_F(Settings, StoredValuesShowAndOddOnesAreHandled) {
@@ -109,7 +99,7 @@ TEST_F(Settings, StoredValuesShowAndOddOnesAreHandled) {
     Store("CurrentDomainOnly", REG_BINARY, &wide, 8); // not a 4-byte number: absent
     Store("SingleEntriesInMenu", REG_BINARY, &narrow, 2);
     HeadlessHost host(HostRoot);
-    EXPECT_EQ(CheckMarks(host), (std::vector<int32_t>{3, 1, 1, 0}));
+    EXPECT_EQ(host.CheckMarks(), (std::vector<int32_t>{3, 1, 1, 0}));
     host.Pick(ShortFileNamesItem);
     EXPECT_EQ(Stored("ShortFileNames"), 2);
 }
@@ -123,7 +113,7 @@ TEST_F(Settings, ClosingWritesAllFourAndLaterTogglesStayInMemory) {
     EXPECT_EQ(Stored("SingleEntriesInMenu"), 0);
     host.Pick(ShortFileNamesItem);
     EXPECT_EQ(Stored("ShortFileNames"), 0);
-    EXPECT_EQ(CheckMarks(host)[0], 1);
+    EXPECT_EQ(host.CheckMarks()[0], 1);
 }
 
 TEST_F(Settings, AHostPathTooLongForTheKeyKeepsTheDefaultsAndWritesNothing) {
@@ -131,7 +121,7 @@ TEST_F(Settings, AHostPathTooLongForTheKeyKeepsTheDefaultsAndWritesNothing) {
     {
         HeadlessHost host(root);
         host.Pick(ShortFileNamesItem);
-        EXPECT_EQ(CheckMarks(host), (std::vector<int32_t>{1, 0, 1, 0}));
+        EXPECT_EQ(host.CheckMarks(), (std::vector<int32_t>{1, 0, 1, 0}));
     }
     HKEY key;
     EXPECT_NE(
@@ -147,7 +137,7 @@ TEST_F(Settings, ADamagedStoreLeavesTheDefaults) {
                                  "\"ShortFileNames\"=dword:0000"}) {
         std::ofstream(ZpRegistryPath(), std::ios::binary) << contents;
         HeadlessHost host(HostRoot);
-        EXPECT_EQ(CheckMarks(host), (std::vector<int32_t>{0, 0, 1, 0})) << contents;
+        EXPECT_EQ(host.CheckMarks(), (std::vector<int32_t>{0, 0, 1, 0})) << contents;
     }
 }
 
@@ -208,7 +198,7 @@ TEST_F(Settings, ACancelledMenuDoesNothingButNotesWhereItCameFrom) {
     host.Next(); // the editor was noted, so the command line starts anew on 'second'
     EXPECT_EQ(host.commandLine, second);
     EXPECT_EQ(host.beeps(), 0u);
-    EXPECT_EQ(CheckMarks(host), (std::vector<int32_t>{0, 0, 1, 0}));
+    EXPECT_EQ(host.CheckMarks(), (std::vector<int32_t>{0, 0, 1, 0}));
 }
 
 TEST_F(Settings, AToggleBetweenTwoNextCommandsContinuesTheSearch) {

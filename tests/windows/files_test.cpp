@@ -31,7 +31,7 @@ TEST_F(Files, AFirstWordCompletesToProgramsAndFoldersOnly) {
         host.commandLine = c.line;
         host.List(-1);
         if (c.menu.size() > 1) {
-            EXPECT_EQ(host.ListTexts(), c.menu) << c.line;
+            EXPECT_EQ(host.MenuTexts(), c.menu) << c.line;
             EXPECT_EQ(host.commandLine, c.line);
         } else {
             EXPECT_EQ(host.menus.size(), 1u) << c.line;
@@ -59,7 +59,7 @@ TEST_F(Files, ChangeDirectoryOffersFoldersAndNeverTheDotEntries) {
         host.commandLine = c.line;
         host.List(0);
         if (c.menu.size() > 1) {
-            EXPECT_EQ(host.ListTexts(), c.menu) << "'" << c.line << "'";
+            EXPECT_EQ(host.MenuTexts(), c.menu) << "'" << c.line << "'";
         } else {
             EXPECT_EQ(host.menus.size(), 1u) << "'" << c.line << "'";
             std::string word = c.line.substr(0, c.line.find_last_of(' ') + 1) + c.menu[0];
@@ -147,7 +147,7 @@ TEST_F(Files, ShortFileNamesInsertsTheFileSystemsOwn83Name) {
 
     host.commandLine = "dir ";
     host.List(-1);
-    EXPECT_EQ(host.ListTexts(), (Texts{ShortPath("abc.txt"), shortName + "\\", "sub\\"}));
+    EXPECT_EQ(host.MenuTexts(), (Texts{ShortPath("abc.txt"), shortName + "\\", "sub\\"}));
 }
 
 TEST_F(Files, ShortFileNamesTurnedOnMidSearchAppliesToTheNextMatch) {

@@ -1,0 +1,157 @@
+#include "scripted_host.h"
+
+#include <cctype>
+#include <cstring>
+#include <stdexcept>
+
+namespace testhost {
+
+namespace {
+
+ScriptedHost* current = nullptr;
+
+} // namespace
+
+bool Wildcard(const char* pattern, const char* text) {
+    if (*pattern == 0) return *text == 0;
+    if (*pattern == '*')
+        return Wildcard(pattern + 1, text) || (*text && Wildcard(pattern, text + 1));
+    if (*text == 0) return false;
+    if (*pattern != '?' && std::toupper(static_cast<unsigned char>(*pattern)) !=
+                               std::toupper(static_cast<unsigned char>(*text)))
+        return false;
+    return Wildcard(pattern + 1, text + 1);
+}
+
+struct Services {
+    static int32_t ZARELIN_CALL Menu(int32_t, int32_t, int32_t, int32_t, uint32_t flags,
+                                     const char* title, const char*, const char*,
+                                     const int32_t* breakKeys, int32_t*, const MenuItem* items,
+                                     int32_t count) {
+        ScriptedHost& host = *current;
+        host.menus.push_back({title ? title : "", flags, breakKeys != nullptr,
+                              std::vector<MenuItem>(items, items + count)});
+        if (host.menuAnswers.empty()) return -1;
+        int32_t answer = host.menuAnswers.front();
+        host.menuAnswers.pop_front();
+        return answer;
+    }
+
+    static const char* ZARELIN_CALL Message(int32_t, int32_t id) {
+        return id >= 0 && id < 8 ? current->messages[id].c_str() : "";
+    }
+
+    static int32_t ZARELIN_CALL Control(void*, int32_t command, void* param) {
+        ScriptedHost& host = *current;
+        char* buffer = static_cast<char*>(param);
+        if (command == HostGetCommandLine) {
+            std::strncpy(buffer, host.commandLine.c_str(), 1023);
+            buffer[1023] = 0;
+            return 1;
+        }
+        if (command == HostSetCommandLine) {
+            host.commandLine = buffer;
+            host.commandCursor = -1;
+            host.DrawCommandLine(); // the cursor goes to the end of the new line
+            return 1;
+        }
+        return 0;
+    }
+
+    static int32_t ZARELIN_CALL Match(const char* pattern, const char* name, int32_t) {
+        const char* last = name;
+        for (const char* p = name; *p; ++p)
+            if (*p == '\\' || *p == '/') last = p + 1;
+        return Wildcard(pattern, last);
+    }
+
+    static int32_t ZARELIN_CALL Editor(int32_t command, void* record) {
+        ScriptedHost& host = *current;
+        switch (command) {
+        case EditorGetLine: {
+            auto* line = static_cast<EditorLineRecord*>(record);
+            host.readLine_ = host.editorLine;
+            line->Text = host.editorHasLine ? host.readLine_.c_str() : nullptr;
+            line->Length = static_cast<int32_t>(host.readLine_.size());
+            return 1;
+        }
+        case EditorSetLine: {
+            auto* line = static_cast<EditorLineWriteRecord*>(record);
+            host.editorLine.assign(line->Text, static_cast<size_t>(line->Length));
+            return 1;
+        }
+        case EditorGetInfo:
+            static_cast<EditorInfoRecord*>(record)->CursorPos = host.editorCursor;
+            return 1;
+        case EditorSetPosition:
+            host.editorCursor = static_cast<EditorPositionRecord*>(record)->Position;
+            return 1;
+        }
+        return 0;
+    }
+};
+
+ScriptedHost::ScriptedHost() {
+    if (current) throw std::logic_error("one test host at a time");
+    current = this;
+}
+
+ScriptedHost::~ScriptedHost() {
+    current = nullptr;
+}
+
+void ScriptedHost::Start(SetStartupInfoFn setStartupInfo, OpenPluginFn openPlugin,
+                         ClosePluginFn closePlugin, const std::string& registryRoot) {
+    openPlugin_ = openPlugin;
+    closePlugin_ = closePlugin;
+    registryRoot_ = registryRoot;
+    StartupInfo info = {};
+    info.StructSize = sizeof info;
+    info.ModuleNumber = 7;
+    info.RegistryRoot = registryRoot_.c_str();
+    info.HostMenu = Services::Menu;
+    info.HostMessage = Services::Message;
+    info.HostControl = Services::Control;
+    info.HostMatch = Services::Match;
+    info.HostEditor = Services::Editor;
+    setStartupInfo(&info);
+}
+
+void ScriptedHost::Pick(int32_t item, int32_t openFrom) {
+    if (openFrom != FromEditor) DrawCommandLine();
+    menuAnswers.push_front(item);
+    openPlugin_(openFrom, 0);
+}
+
+void ScriptedHost::List(int32_t choice, int32_t openFrom) {
+    menuAnswers.push_back(choice);
+    Pick(ListItem, openFrom);
+}
+
+std::vector<std::string> ScriptedHost::MenuTexts() const {
+    std::vector<std::string> texts;
+    if (!menus.empty())
+        for (const MenuItem& item : menus.back().items)
+            texts.push_back(item.Text);
+    return texts;
+}
+
+std::vector<int32_t> ScriptedHost::CheckMarks() {
+    menus.clear();
+    Pick(-1);
+    std::vector<int32_t> marks;
+    for (int i = 4; i < 8; ++i)
+        marks.push_back(menus.at(0).items.at(i).Checked);
+    return marks;
+}
+
+std::string ScriptedHost::VisibleLine(size_t width, size_t* cursorColumn) const {
+    size_t room = width - prompt.size() - 1;
+    size_t cursor = commandCursor < 0 ? commandLine.size() : static_cast<size_t>(commandCursor);
+    size_t first = commandLine.size() > room ? commandLine.size() - room : 0;
+    if (cursor < first) first = cursor;
+    *cursorColumn = prompt.size() + cursor - first;
+    return prompt + commandLine.substr(first, room);
+}
+
+} // namespace testhost
