@@ -9,6 +9,7 @@
 //         s short names   n NT family   m single entries in menu   w whole network
 //         h hidden shares   N next   P previous   L list (the k-th L picks item k-1)
 //         X list, cancelled   E switch between command line and editor   T toggle s
+//         W toggle w   H toggle h (options change in the middle of a search too)
 //   3.. candidates "name<TAB>short name<TAB>D", the last two optional (D: a directory);
 //       they are also the file listing the commands see
 #include <algorithm>
@@ -460,6 +461,8 @@ void Commands(const Input& in) {
     }
     IsNT = family;
     LoadNetworkCalls();
+    // What the registry answers on the other family; the NT family has none.
+    CopyBounded(Workgroup, sizeof Workgroup, family ? "" : "HOME");
     State.ShortFileNames = Has(in, 's') ? 1 : 0;
     State.SingleEntriesInMenu = Has(in, 'm') ? 1 : 0;
     State.CurrentDomainOnly = Has(in, 'w') ? 0 : 1;
@@ -482,6 +485,12 @@ void Commands(const Input& in) {
             continue;
         case 'T':
             State.ShortFileNames ^= 1;
+            continue;
+        case 'W':
+            State.CurrentDomainOnly ^= 1;
+            continue;
+        case 'H':
+            State.ShowHiddenShares ^= 1;
             continue;
         case 'N':
             State.CompleteNext();
