@@ -78,13 +78,7 @@ void ListCommand_Gather(benchmark::State& state) {
 void ListCommand_Floor(benchmark::State& state) {
     std::string dir = bench::Directory(state.range(0));
     for (auto _ : state) {
-        std::vector<std::string> names;
-        bench::RawScan scan(dir, Prefix);
-        while (const char* name = scan.Next())
-            names.emplace_back(name);
-        std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-            return strcasecmp(a.c_str(), b.c_str()) < 0;
-        });
+        std::vector<std::string> names = bench::SortedNames(dir, Prefix);
         benchmark::DoNotOptimize(names.data());
     }
     Counters(state);

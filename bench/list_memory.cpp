@@ -104,13 +104,7 @@ void ListMemory_Gather(benchmark::State& state) {
 void ListMemory_Floor(benchmark::State& state) {
     std::string dir = bench::Directory(state.range(0));
     MemoryBenchmark(state, [&] {
-        std::vector<std::string> names;
-        bench::RawScan scan(dir, Prefix);
-        while (const char* name = scan.Next())
-            names.emplace_back(name);
-        std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-            return strcasecmp(a.c_str(), b.c_str()) < 0;
-        });
+        std::vector<std::string> names = bench::SortedNames(dir, Prefix);
         benchmark::DoNotOptimize(names.data());
         return 0.0;
     });

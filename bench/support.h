@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "engine/state.h"
 #include "fake_host.h"
@@ -76,6 +77,18 @@ class RawScan {
     const char* prefix_;
     size_t length_;
 };
+
+// The list command's floor: every matching name read and sorted without regard to case.
+inline std::vector<std::string> SortedNames(const std::string& dir, const char* prefix) {
+    std::vector<std::string> names;
+    RawScan scan(dir, prefix);
+    while (const char* name = scan.Next())
+        names.emplace_back(name);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return strcasecmp(a.c_str(), b.c_str()) < 0;
+    });
+    return names;
+}
 
 // The fake host of the unit tests with the real file search behind it, and a menu that
 // reads every item as a host must to draw it, without copying the texts away.
