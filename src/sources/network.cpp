@@ -11,13 +11,13 @@ namespace zarelin {
 NetworkCalls Net;
 
 char AlternateProvider[] = "Microsoft Network";
+char EmptyComment[] = "";
 
 namespace {
 
 constexpr DWORD NetBufferStart = 256;
 // An entry the platform says needs more than this is not a single name record.
 constexpr DWORD NetBufferLimit = 64 * 1024;
-constexpr int WideNameLength = 200;
 
 template <typename Fn> Fn Lookup(HMODULE library, const char* name) {
     if (!library) return nullptr;

@@ -34,6 +34,13 @@ struct ShareInfo1Other {
 // module's lifetime.
 extern char AlternateProvider[];
 
+// The comment of the records the enumerations are opened with: empty, but writable
+// as the record's type demands.
+extern char EmptyComment[];
+
+// Room for a server or share name in UTF-16, in units.
+constexpr int WideNameLength = 200;
+
 // The network-resource records the workgroup and share enumerations open.
 extern NETRESOURCEA ServerResource;
 extern NETRESOURCEA ShareResource;

@@ -11,7 +11,6 @@ namespace zarelin {
 
 namespace {
 
-char EmptyComment[] = "";
 char WindowsNetwork[] = "Microsoft Windows Network";
 
 constexpr DWORD WalkBufferSize = 16384;

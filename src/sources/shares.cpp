@@ -11,11 +11,9 @@ namespace zarelin {
 
 namespace {
 
-char EmptyComment[] = "";
 bool ShareResourceReady = false;
 
 constexpr size_t FullNameBuffer = 200;
-constexpr int WideNameLength = 200;
 // The other family's buffer size is 16 bits: 40 bytes a share cover 1638 shares, and
 // a server with more is listed up to that many.
 constexpr unsigned BytesPerShare = 40;

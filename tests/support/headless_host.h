@@ -16,9 +16,6 @@ class HeadlessHost : public ScriptedHost {
     explicit HeadlessHost(const std::string& registryRoot = "Software\\ZarelinTestHost");
     ~HeadlessHost() override; // ClosePlugin, then unloads the module
 
-    // Types text at the end of the command line, as a user would.
-    void Type(const std::string& text) { commandLine += text; }
-
     // The record GetPluginInfo filled, over bytes set to 0xAB beforehand.
     PluginInfo pluginInfo();
 
