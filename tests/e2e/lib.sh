@@ -9,7 +9,7 @@ COLS=100
 WORK=$(mktemp -d)
 STARTS=0 # each start gets a tmux server of its own: a socket is not reused at once
 SOCKET=
-export XDG_CONFIG_HOME="$WORK/config" LANG=C.UTF-8 LC_ALL=C.UTF-8
+export XDG_CONFIG_HOME="$WORK/config" XDG_STATE_HOME="$WORK/state" LANG=C.UTF-8 LC_ALL=C.UTF-8
 mkdir -p "$XDG_CONFIG_HOME" "$WORK/dir"
 cd "$WORK/dir"
 

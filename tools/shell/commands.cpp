@@ -1,11 +1,8 @@
 #include "commands.h"
 
-#include <curses.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,12 +12,14 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <vector>
 
 #include "codepage.h"
+#include "command_line.h"
+#include "file_io.h"
 #include "module.h"
 #include "paths.h"
+#include "run.h"
 #include "screen.h"
 #include "shell.h"
 
@@ -66,26 +65,27 @@ std::string CurrentDirectory() {
     return getcwd(cwd, sizeof cwd) ? cwd : "/";
 }
 
-void ChangeDirectory(const std::string& rest) {
+bool ChangeDirectory(const std::string& rest) {
     // A console takes the rest of the line as the path, blanks and all.
     std::string arg = WithoutQuotes(Trim(rest));
     if (Lower(arg.substr(0, 3)) == "/d ") arg = Trim(arg.substr(3));
     if (arg.empty()) {
         AddOutputOem(ToWindows(Shell.cwd));
-        return;
+        return true;
     }
     std::string target;
     if (!ToPosix(arg, &target)) {
         AddOutput("The system cannot find the drive specified.");
-        return;
+        return false;
     }
     struct stat info;
     if (stat(target.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || chdir(target.c_str()) != 0) {
         AddOutput("The system cannot find the path specified.");
-        return;
+        return false;
     }
     Shell.cwd = CurrentDirectory();
     setenv("PWD", Shell.cwd.c_str(), 1);
+    return true;
 }
 
 struct Entry {
@@ -95,14 +95,14 @@ struct Entry {
     time_t modified;
 };
 
-void ListDirectory(const std::string& rest) {
+bool ListDirectory(const std::vector<Word>& words) {
     std::string arg;
-    for (const Word& word : SplitWords(rest))
+    for (const Word& word : words)
         if (word.text.empty() || word.text[0] != '/') arg = word.text; // switches are ignored
     std::string path;
     if (!ToPosix(arg.empty() ? "." : arg, &path)) {
         AddOutput("The system cannot find the drive specified.");
-        return;
+        return false;
     }
     std::string directory = path, pattern = "*";
     struct stat info;
@@ -117,7 +117,7 @@ void ListDirectory(const std::string& rest) {
     DIR* dir = opendir(directory.c_str());
     if (!dir) {
         AddOutput("The system cannot find the path specified.");
-        return;
+        return false;
     }
     std::vector<Entry> entries;
     while (dirent* e = readdir(dir)) {
@@ -139,7 +139,7 @@ void ListDirectory(const std::string& rest) {
     AddOutput("");
     if (entries.empty()) {
         AddOutput("File Not Found");
-        return;
+        return false;
     }
     unsigned long long files = 0, dirs = 0, bytes = 0;
     for (const Entry& e : entries) {
@@ -160,11 +160,16 @@ void ListDirectory(const std::string& rest) {
     AddOutput(Padded(std::to_string(files), 16) + " File(s) " + Padded(Grouped(bytes), 14) +
               " bytes");
     AddOutput(Padded(std::to_string(dirs), 16) + " Dir(s)");
+    return true;
 }
 
-void TypeFiles(const std::string& rest) {
-    const std::vector<Word> words = SplitWords(rest);
-    if (words.empty()) AddOutput("The syntax of the command is incorrect.");
+// Shows files; a FIFO or a device would never end, so only regular files are read.
+bool TypeFiles(const std::vector<Word>& words) {
+    if (words.empty()) {
+        AddOutput("The syntax of the command is incorrect.");
+        return false;
+    }
+    size_t shown = 0;
     for (const Word& word : words) {
         std::string path;
         struct stat info;
@@ -176,135 +181,96 @@ void TypeFiles(const std::string& rest) {
             AddOutput("Access is denied.");
             continue;
         }
-        std::ifstream file(path, std::ios::binary);
-        if (!file) {
+        if (!S_ISREG(info.st_mode)) {
+            AddOutputOem(word.text + " is not a file: type shows only files.");
+            continue;
+        }
+        std::string text;
+        bool more = false;
+        if (!ReadRegularFile(path, TypeLimit, &text, &more)) {
             AddOutput("Access is denied.");
             continue;
         }
-        std::string text(TypeLimit, '\0');
-        file.read(&text[0], static_cast<std::streamsize>(text.size()));
-        text.resize(static_cast<size_t>(file.gcount()));
         if (!text.empty() && text.back() == '\n') text.pop_back();
         AddOutput(text);
-        if (file.peek() != std::char_traits<char>::eof())
-            AddOutput("[only the first " + std::to_string(TypeLimit >> 20) + " MB shown]");
+        if (more) AddOutput("[only the first " + std::to_string(TypeLimit >> 20) + " MB shown]");
+        ++shown;
     }
+    return shown == words.size();
 }
 
-// Moves the finished lines of `pending` to the output.
-void TakeLines(std::string& pending) {
-    size_t end = pending.rfind('\n');
-    if (end == std::string::npos) return;
-    AddOutput(pending.substr(0, end));
-    pending.erase(0, end + 1);
+const char* const BuiltIns[] = {"cd", "chdir", "dir", "type", "cls", "exit"};
+
+// The built-in a command names, with "cd.." and "cd\" taken as cmd takes them; null
+// for a program.
+const char* BuiltInOf(const Command& command, std::string* rest) {
+    std::string name = Lower(command.words[0].text);
+    *rest = command.rest;
+    if (name.size() > 2 && name.compare(0, 2, "cd") == 0 && (name[2] == '.' || name[2] == '\\')) {
+        *rest = command.words[0].text.substr(2) + command.rest;
+        name = "cd";
+    }
+    for (const char* builtIn : BuiltIns)
+        if (name == builtIn) return builtIn;
+    return nullptr;
 }
 
-void RunExternal(const std::string& oemLine) {
-    const std::string command = ShellCommand(oemLine);
-    int out[2];
-    if (pipe(out) != 0) {
-        AddOutput(std::string("Cannot run the command: ") + std::strerror(errno));
-        return;
-    }
-    pid_t child = fork();
-    if (child < 0) {
-        AddOutput(std::string("Cannot run the command: ") + std::strerror(errno));
-        close(out[0]);
-        close(out[1]);
-        return;
-    }
-    if (child == 0) {
-        // A session of its own: no terminal to draw on (the shell owns it), and one
-        // process group for ^C to reach.
-        setsid();
-        int null = open("/dev/null", O_RDONLY);
-        if (null >= 0) dup2(null, 0);
-        dup2(out[1], 1);
-        dup2(out[1], 2);
-        close(out[0]);
-        close(out[1]);
-        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(out[1]);
+bool RunBuiltIn(const std::string& name, const Command& command, const std::string& rest) {
+    const std::vector<Word> arguments(command.words.begin() + 1, command.words.end());
+    if (name == "cd" || name == "chdir") return ChangeDirectory(rest);
+    if (name == "dir") return ListDirectory(arguments);
+    if (name == "type") return TypeFiles(arguments);
+    if (name == "cls")
+        Shell.output.clear();
+    else
+        Shell.quit = true;
+    return true;
+}
 
-    std::string pending;
-    std::vector<screen::Key> typedAhead; // keys for the prompt that comes back
-    int status = 0;
-    bool exited = false, ended = false;
-    int interrupts = 0;
-    for (;;) {
-        if (!ended) {
-            pollfd watch = {out[0], POLLIN, 0};
-            if (poll(&watch, 1, exited ? 0 : 50) > 0) {
-                char chunk[4096];
-                ssize_t n = read(out[0], chunk, sizeof chunk);
-                if (n > 0) {
-                    pending.append(chunk, static_cast<size_t>(n));
-                    TakeLines(pending);
-                    DrawScreen();
-                    screen::Render();
-                } else if (n == 0 || errno != EINTR) {
-                    ended = true;
-                }
-                continue;
-            }
-        }
-        // Done once sh has ended and its output is read; a job it left in the
-        // background may hold the pipe open for long, and is not waited for.
-        if (exited) break;
-        if (waitpid(child, &status, WNOHANG) == child) {
-            exited = true;
-            continue;
-        }
-        screen::Key key;
-        while (screen::ReadKeyWithin(ended ? 50 : 0, &key)) {
-            if (!key.special && key.code == 3) { // ^C, and a harder one if it is ignored
-                kill(-child, interrupts++ == 0 ? SIGINT : SIGKILL);
-            } else if (!key.special || key.code != KEY_RESIZE) {
-                typedAhead.push_back(key);
-            }
-            DrawScreen();
-            screen::Render();
-        }
-    }
-    for (const screen::Key& key : typedAhead)
-        screen::TypeAhead(key);
-    close(out[0]);
-    if (!pending.empty()) AddOutput(pending);
-    if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
+// Says how a program ended when it did not end well; true when it succeeded.
+bool Report(int status) {
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+    if (WIFEXITED(status))
         AddOutput("[exit status " + std::to_string(WEXITSTATUS(status)) + "]");
     else if (WIFSIGNALED(status))
         AddOutput(std::string("[ended by signal ") + std::to_string(WTERMSIG(status)) + ": " +
                   strsignal(WTERMSIG(status)) + "]");
+    return false;
 }
 
 } // namespace
 
-void RunLine(const std::string& oemLine) {
+void RunLine(const std::string& oemLine, const std::vector<bool>& completed) {
     AddOutputOem(Prompt(screen::Width()) + oemLine);
-    const std::string line = Trim(oemLine);
-    if (line.empty()) return;
-    const size_t blank = line.find_first_of(" \t");
-    std::string name = Lower(line.substr(0, blank));
-    std::string rest = blank == std::string::npos ? "" : line.substr(blank + 1);
-    // "cd.." and "cd\" need no blank, as in a console.
-    if (name.size() > 2 && name.compare(0, 2, "cd") == 0 && (name[2] == '.' || name[2] == '\\')) {
-        rest = line.substr(2);
-        name = "cd";
+    std::vector<Pipeline> pipelines;
+    std::string error;
+    if (!ParseCommandLine(oemLine, completed, &pipelines, &error)) {
+        AddOutput(error);
+        return;
     }
-    if (name == "cd" || name == "chdir")
-        ChangeDirectory(rest);
-    else if (name == "dir")
-        ListDirectory(rest);
-    else if (name == "type")
-        TypeFiles(rest);
-    else if (name == "cls")
-        Shell.output.clear();
-    else if (name == "exit")
-        Shell.quit = true;
-    else
-        RunExternal(line);
+    bool succeeded = true;
+    for (size_t i = 0; i < pipelines.size() && !Shell.quit; ++i) {
+        const Then after = i > 0 ? pipelines[i - 1].then : Then::Always;
+        if ((after == Then::IfSucceeded && !succeeded) || (after == Then::IfFailed && succeeded))
+            continue;
+        const Pipeline& pipeline = pipelines[i];
+        std::string rest;
+        const char* builtIn = BuiltInOf(pipeline.commands[0], &rest);
+        if (builtIn && pipeline.commands.size() == 1 && pipeline.commands[0].redirections.empty()) {
+            succeeded = RunBuiltIn(builtIn, pipeline.commands[0], rest);
+            continue;
+        }
+        if (builtIn) {
+            AddOutput(std::string(builtIn) +
+                      " is built into this shell and cannot be piped or redirected.");
+            succeeded = false;
+            continue;
+        }
+        bool interrupted = false;
+        const int status = RunPipeline(pipeline, &interrupted);
+        succeeded = status != -1 && Report(status);
+        if (interrupted) break; // ^C stops the rest of the line too
+    }
 }
 
 } // namespace shell

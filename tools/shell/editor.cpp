@@ -10,10 +10,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "codepage.h"
+#include "file_io.h"
 #include "module.h"
 #include "screen.h"
 #include "shell.h"
@@ -38,17 +37,6 @@ std::string Expand(const std::string& line) {
     return shown;
 }
 
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 size_t ScreenColumn(const std::string& line, size_t index) {
@@ -63,38 +51,45 @@ std::unique_ptr<Editor> Editor::Open(const std::string& path, const std::string&
     std::unique_ptr<Editor> editor(new Editor());
     editor->path_ = path;
     editor->shownName_ = shownName;
+    const std::string shown = OemToUtf8(shownName);
     struct stat info;
     if (stat(path.c_str(), &info) != 0) {
         if (errno != ENOENT) {
-            *error = "cannot open " + OemToUtf8(shownName) + ": " + std::strerror(errno);
+            *error = "cannot open " + shown + ": " + std::strerror(errno);
             return nullptr;
         }
         editor->lines_.push_back("");
         Notice("New file: F2 creates it");
         return editor;
     }
+    // Only a file can be edited: a FIFO would hang the shell, a device never ends.
     if (S_ISDIR(info.st_mode)) {
-        *error = OemToUtf8(shownName) + " is a directory";
+        *error = shown + " is a directory";
+        return nullptr;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        *error = shown + " is not a regular file (a FIFO, a device or a socket)";
         return nullptr;
     }
     if (info.st_size > LargestFile) {
-        *error = OemToUtf8(shownName) + " is too large to edit (more than 16 MB)";
+        *error = shown + " is too large to edit (more than 16 MB)";
         return nullptr;
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        *error = "cannot read " + OemToUtf8(shownName) + ": " + std::strerror(errno);
+    std::string text;
+    if (!ReadRegularFile(path, static_cast<size_t>(LargestFile), &text)) {
+        *error = "cannot read " + shown + ": " + std::strerror(errno);
         return nullptr;
     }
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    std::string text = contents.str();
 
     // Saving must give back the bytes that were read: a file whose text the console's
-    // code page cannot hold would lose characters, so it is only shown.
+    // code page cannot hold would lose characters, so it is only shown. A file without
+    // write permission is read-only also for root, as the read-only attribute is.
     bool lossless = true;
     std::string oem = Utf8ToOem(text, &lossless);
-    if (text.find('\0') != std::string::npos) {
+    if ((info.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0) {
+        editor->readOnly_ = true;
+        editor->readOnlyWhy_ = "read-only file: it cannot be changed here";
+    } else if (text.find('\0') != std::string::npos) {
         editor->readOnly_ = true;
         editor->readOnlyWhy_ = "binary file, read-only";
     } else if (!lossless || OemToUtf8(oem) != text) {
@@ -128,60 +123,37 @@ std::unique_ptr<Editor> Editor::Open(const std::string& path, const std::string&
     return editor;
 }
 
-bool Editor::Save() {
-    if (readOnly_) {
-        Notice(readOnlyWhy_, true);
-        return false;
-    }
+std::string Editor::Contents() const {
     std::string oem;
     for (size_t i = 0; i < lines_.size(); ++i) {
         oem += lines_[i];
         if (i + 1 < lines_.size() || finalNewline_) oem += endOfLine_;
     }
-    const std::string text = OemToUtf8(oem);
+    return OemToUtf8(oem);
+}
 
-    // Write a new file beside the old one and rename it over: a failure half-way leaves
-    // the old file whole. A symbolic link keeps pointing at the file it named.
-    std::string target = path_;
-    char resolved[PATH_MAX];
-    if (realpath(path_.c_str(), resolved)) target = resolved;
-    const size_t slash = target.rfind('/');
-    std::string temp = (slash == std::string::npos ? std::string(".") : target.substr(0, slash)) +
-                       "/.zarelin-save-XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back(0);
-    int fd = mkstemp(name.data());
-    if (fd < 0) {
-        Notice(std::string("Cannot save: ") + std::strerror(errno), true);
+bool Editor::Save() {
+    if (readOnly_) {
+        Notice(readOnlyWhy_, true);
         return false;
     }
-    struct stat info;
-    mode_t mode;
-    if (stat(target.c_str(), &info) == 0) {
-        mode = info.st_mode & 07777;
-    } else {
-        mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-    bool ok = WriteAll(fd, text) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
-    int why = ok ? 0 : errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        why = errno;
-    }
-    if (ok && rename(name.data(), target.c_str()) != 0) {
-        ok = false;
-        why = errno;
-    }
-    if (!ok) {
-        unlink(name.data());
-        Notice(std::string("Cannot save: ") + std::strerror(why), true);
+    std::string error;
+    if (!SaveFile(path_, Contents(), &error)) {
+        Notice(error, true);
         return false;
     }
     modified_ = false;
     Notice("Saved " + OemToUtf8(shownName_));
     return true;
+}
+
+std::string Editor::Recover(const char* why) {
+    if (!modified_) return "";
+    const std::string shown = OemToUtf8(shownName_);
+    const std::string kept = WriteBeside(path_, ".recovered", Contents());
+    if (kept.empty())
+        return "unsaved edits of " + shown + " were lost (" + why + "): no file took them";
+    return "unsaved edits of " + shown + " were kept in " + kept + " (" + why + ")";
 }
 
 bool Editor::ConfirmLeave() {

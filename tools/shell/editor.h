@@ -30,11 +30,18 @@ class Editor {
     // when it is read-only or cannot be written, leaving the old file whole.
     bool Save();
 
+    // Writes unsaved edits to a recovery file beside the file (the shell is being
+    // stopped by `why`). What became of them, for the user; empty when nothing was
+    // unsaved.
+    std::string Recover(const char* why);
+
   private:
     Editor() = default;
 
     // Asks whether to save before leaving; true when the editor may close.
     bool ConfirmLeave();
+    // The text as saving writes it: UTF-8, with the file's own line ends.
+    std::string Contents() const;
     void Complete(int preChosen);
     bool Editable();
     void InsertChar(char c);

@@ -18,6 +18,7 @@
 #include "paths.h"
 #include "screen.h"
 #include "shell.h"
+#include "stop_signals.h"
 #include "zp_files.h"
 
 using namespace shell;
@@ -157,9 +158,10 @@ void HandleKey(const screen::Key& key) {
         case '\r':
         case '\n': {
             const std::string line = Shell.line.text();
+            const std::vector<bool> completed = Shell.line.completed();
             Shell.line.Clear();
             Shell.scroll = 0;
-            RunLine(line);
+            RunLine(line, completed);
             break;
         }
         case 27: // Esc
@@ -275,7 +277,11 @@ int main(int argc, char** argv) {
         setenv("PWD", Shell.cwd.c_str(), 1);
     }
 
+    for (const std::string& note : TakeRecoveryNotes())
+        AddOutput("An earlier zarelin-shell was stopped: " + note + ".");
+
     StartModule();
+    InstallStopSignals();
     if (!screen::Start()) Fail("cannot use the terminal (is TERM set?)");
     while (!Shell.quit) {
         DrawScreen();

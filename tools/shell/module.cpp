@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "codepage.h"
+#include "command_line.h"
 #include "editor.h"
 #include "menu.h"
 #include "screen.h"
@@ -64,7 +65,7 @@ int32_t ZARELIN_CALL HostControl(void*, int32_t command, void* param) {
     }
     if (command == HostSetCommandLine) {
         // The buffer is the module's 1024 bytes: never read past them.
-        Shell.line.Set(std::string(buffer, strnlen(buffer, CommandLineCapacity + 1)));
+        Shell.line.SetCompleted(std::string(buffer, strnlen(buffer, CommandLineCapacity + 1)));
         DrawScreen(); // so that the module's next read of the screen finds the new line
         return 1;
     }
@@ -93,27 +94,7 @@ bool MatchLastComponent(const char* pattern, const char* name) {
     const char* text = name;
     for (const char* p = name; *p; ++p)
         if (*p == '\\' || *p == '/') text = p + 1;
-    // Greedy '*' with one point to come back to: linear enough for names.
-    const char* star = nullptr;
-    const char* resume = nullptr;
-    while (*text) {
-        if (*pattern == '*') {
-            star = pattern++;
-            resume = text;
-        } else if (*pattern == '?' || std::toupper(static_cast<unsigned char>(*pattern)) ==
-                                          std::toupper(static_cast<unsigned char>(*text))) {
-            ++pattern;
-            ++text;
-        } else if (star) {
-            pattern = star + 1;
-            text = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (*pattern == '*')
-        ++pattern;
-    return *pattern == 0;
+    return WildcardMatch(pattern, {}, text);
 }
 
 bool LoadModule(const std::string& path, std::string* error) {

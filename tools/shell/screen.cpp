@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "codepage.h"
+#include "stop_signals.h"
 #include "zp_console.h"
 
 namespace shell {
@@ -170,8 +171,9 @@ bool ReadKeyWithin(int milliseconds, Key* key) {
 
 Key ReadKey() {
     Key key{};
-    while (!ReadKeyWithin(-1, &key)) {
-    }
+    // A stop signal interrupts the wait (and a terminal that is gone answers at once).
+    while (!ReadKeyWithin(-1, &key))
+        HonourStopSignal();
     return key;
 }
 

@@ -13,8 +13,10 @@ ShellState Shell;
 
 namespace {
 
-constexpr size_t OutputLinesKept = 5000;
-constexpr size_t OutputLineLength = 16384; // longer output lines are cut: a screen wraps them
+// The output kept above the prompt: a scrollback's worth, however much a program
+// writes. A longer line is cut; a screen shows only so much of it, wrapped.
+constexpr size_t OutputLinesKept = 2000;
+constexpr size_t OutputLineLength = 4096;
 
 // Control characters and escape sequences from a program's output have no place in the
 // console buffer: tabs become blanks, a carriage return starts the line again (as
@@ -106,6 +108,36 @@ void AddOutput(const std::string& utf8) {
         if (end == std::string::npos) break;
         start = end + 1;
     }
+}
+
+void AddOutputBytes(const char* data, size_t size) {
+    std::string& pending = Shell.pendingOutput;
+    pending.append(data, size);
+    const size_t end = pending.rfind('\n');
+    if (end != std::string::npos) {
+        // Only the last lines stay: a flood (yes) need not be converted line by line.
+        size_t from = 0, lines = 0;
+        for (size_t i = end; i-- > 0;) {
+            if (pending[i] == '\n' && ++lines == OutputLinesKept) {
+                from = i + 1;
+                break;
+            }
+        }
+        AddOutput(pending.substr(from, end - from));
+        pending.erase(0, end + 1);
+    }
+    // A line that never ends (cat /dev/zero) is shown in pieces; what is not text
+    // at all is dropped.
+    if (pending.size() > OutputLineLength) {
+        const std::string piece = Printable(pending);
+        pending.clear();
+        if (!piece.empty()) AddOutput(piece);
+    }
+}
+
+void EndOutputBytes() {
+    if (!Shell.pendingOutput.empty()) AddOutput(Shell.pendingOutput);
+    Shell.pendingOutput.clear();
 }
 
 std::string Prompt(int width) {

@@ -17,6 +17,7 @@ struct ShellState {
     LineEditor line{CommandLineCapacity}; // the command line, OEM
     size_t scroll = 0;                    // first index of the line shown after the prompt
     std::deque<std::string> output;       // lines shown above the prompt, OEM, oldest first
+    std::string pendingOutput;            // a program's output after its last newline, UTF-8
     std::string notice;                   // shown instead of the key labels until the next key, OEM
     std::string cwd;                      // the current directory as the user reached it (POSIX)
     Editor* editor = nullptr;             // the open editor; null on the command line
@@ -31,6 +32,10 @@ extern ShellState Shell;
 void AddOutput(const std::string& utf8);
 // Appends one line that is already OEM text.
 void AddOutputOem(const std::string& oem);
+// Appends a program's output (UTF-8) as it arrives: lines go to the output as they
+// end, what follows the last newline waits for more; EndOutputBytes adds that too.
+void AddOutputBytes(const char* data, size_t size);
+void EndOutputBytes();
 
 // The prompt for a screen `width` columns wide, OEM, ending in '>'.
 std::string Prompt(int width);

@@ -1,6 +1,6 @@
-// The parts of zarelin-shell that decide what reaches the module and the system: path
-// translation for sh, word splitting, the line's capacity and scrolling, the language
-// file, the host's wildcard match, and the editor's file round trip.
+// The parts of zarelin-shell that decide what reaches the module: word splitting, the
+// line's capacity and scrolling, the language file, the host's wildcard match, and the
+// editor's file round trip.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -29,50 +29,6 @@ class ShellTest : public ::testing::Test {
     }
     void TearDown() override { ZpSetDriveRoot('C', "/"); }
 };
-
-// --- Commands for sh ----------------------------------------------------------------
-
-struct CommandCase {
-    const char* line; // OEM
-    const char* expected;
-};
-
-TEST_F(ShellTest, ShellCommandTranslatesPathWordsOnly) {
-    const CommandCase cases[] = {
-        {"copy \"Program Files\\\" dest", "copy 'Program Files/' dest"},
-        {"ls -l | wc -l", "ls -l | wc -l"},
-        {"cat a\\b", "cat 'a/b'"},
-        {"type C:\\no\\such\\file", "type '/no/such/file'"},
-        {"type \\no\\such", "type '/no/such'"},
-        {"cat x 2>C:\\no\\log", "cat x 2>'/no/log'"},
-        {"cat <in\\file >>out\\file", "cat <'in/file' >>'out/file'"},
-        {"echo \"it's here\"", "echo 'it'\\''s here'"},
-        {"echo \"$HOME\"", "echo '$HOME'"},
-        {"ls D:\\x", "ls 'D:/x'"},
-        {"echo   two  blanks", "echo   two  blanks"},
-        {"echo \"\x81"
-         "ber\"",
-         "echo '\xC3\xBC"
-         "ber'"}, // CP437 0x81 is u-umlaut
-    };
-    for (const CommandCase& c : cases)
-        EXPECT_EQ(ShellCommand(c.line), c.expected) << c.line;
-}
-
-TEST_F(ShellTest, ShellCommandFollowsTheDriveMapping) {
-    char dir[] = "/tmp/zarelin-drive-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    char back[4096];
-    ASSERT_TRUE(getcwd(back, sizeof back));
-    ASSERT_TRUE(ZpSetDriveRoot('C', dir));
-    ASSERT_EQ(chdir(dir), 0); // "\a" is on the drive that holds the current directory
-    const std::string root = dir;
-    EXPECT_EQ(ShellCommand("type C:\\a\\b.txt"), "type '" + root + "/a/b.txt'");
-    EXPECT_EQ(ShellCommand("type \\a"), "type '" + root + "/a'");
-    EXPECT_EQ(ShellCommand("type C:\\..\\..\\etc"), "type '" + root + "/etc'"); // not above C:
-    EXPECT_EQ(chdir(back), 0);
-    rmdir(dir);
-}
 
 // --- Words ----------------------------------------------------------------------------
 

@@ -1,0 +1,228 @@
+#include "file_io.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "stop_signals.h"
+
+namespace shell {
+
+namespace {
+
+bool WriteAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string Folder(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Errors that say the folder takes no new file, as opposed to a failing disk.
+bool Refused(int error) {
+    return error == EACCES || error == EPERM || error == EROFS;
+}
+
+void SyncFolder(const std::string& path) {
+    const int dir = open(Folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+}
+
+std::string Failed(const char* what, int error) {
+    return std::string(what) + ": " + std::strerror(error);
+}
+
+enum class Outcome { Saved, Failed, InPlace };
+
+// A complete copy beside the file, with its mode and owner, renamed over it.
+Outcome ReplaceAtomically(const std::string& target, const struct stat& info,
+                          const std::string& bytes, std::string* error) {
+    std::string name = Folder(target) + "/." + BaseName(target) + ".zarelin-XXXXXX";
+    const int fd = mkstemp(&name[0]);
+    if (fd < 0) {
+        if (Refused(errno)) return Outcome::InPlace;
+        *error = Failed("Cannot save", errno);
+        return Outcome::Failed;
+    }
+    // The owner first: changing it clears set-user-ID bits that fchmod then restores.
+    if (fchown(fd, info.st_uid, info.st_gid) != 0) {
+        close(fd);
+        unlink(name.c_str());
+        return Outcome::InPlace;
+    }
+    bool ok = fchmod(fd, info.st_mode & 07777) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
+    int why = errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        why = errno;
+    }
+    if (ok && rename(name.c_str(), target.c_str()) != 0) {
+        ok = false;
+        why = errno;
+    }
+    if (!ok) {
+        unlink(name.c_str());
+        *error = Failed("Cannot save", why);
+        return Outcome::Failed;
+    }
+    SyncFolder(target);
+    return Outcome::Saved;
+}
+
+// The file itself rewritten, after its old contents went to a backup; a failure puts
+// them back.
+bool WriteInPlace(const std::string& target, const std::string& bytes, std::string* error) {
+    std::string old;
+    if (!ReadRegularFile(target, SIZE_MAX, &old)) {
+        *error = Failed("Cannot save", errno);
+        return false;
+    }
+    const std::string backup = WriteBeside(target, ".zarelin-backup", old);
+    if (backup.empty()) {
+        *error = "Cannot save: there is no room for a backup of the file";
+        return false;
+    }
+    const int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        *error = Failed("Cannot save", errno);
+        unlink(backup.c_str());
+        return false;
+    }
+    auto writeAll = [fd](const std::string& data) {
+        return lseek(fd, 0, SEEK_SET) == 0 && WriteAll(fd, data) &&
+               ftruncate(fd, static_cast<off_t>(data.size())) == 0 && fsync(fd) == 0;
+    };
+    if (!writeAll(bytes)) {
+        const int why = errno;
+        const bool restored = writeAll(old);
+        close(fd);
+        *error = Failed("Cannot save", why) +
+                 (restored ? "; the file is as it was" : "; its old contents are in " + backup);
+        if (restored) unlink(backup.c_str());
+        return false;
+    }
+    if (close(fd) != 0) {
+        *error = Failed("Cannot save", errno) + "; its old contents are in " + backup;
+        return false;
+    }
+    unlink(backup.c_str());
+    return true;
+}
+
+bool KeepsMoreThanModeAndOwner(const std::string& target, const struct stat& info) {
+    return info.st_nlink > 1 || listxattr(target.c_str(), nullptr, 0) > 0;
+}
+
+} // namespace
+
+bool ReadRegularFile(const std::string& path, size_t limit, std::string* text, bool* more) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        errno = EINVAL;
+        return false;
+    }
+    text->clear();
+    char chunk[65536];
+    ssize_t n = 0;
+    while (text->size() < limit &&
+           ((n = read(fd, chunk, std::min(sizeof chunk, limit - text->size()))) > 0 ||
+            (n < 0 && errno == EINTR)))
+        if (n > 0) text->append(chunk, static_cast<size_t>(n));
+    const int why = errno;
+    if (more) *more = n >= 0 && text->size() == limit && read(fd, chunk, 1) > 0;
+    close(fd);
+    errno = why;
+    return n >= 0;
+}
+
+bool SaveFile(const std::string& path, const std::string& bytes, std::string* error) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) {
+        if (errno != ENOENT) {
+            *error = Failed("Cannot save", errno);
+            return false;
+        }
+        // A new file: made whole or not at all, and never over one that appeared since.
+        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            *error = Failed("Cannot save", errno);
+            return false;
+        }
+        bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
+        const int why = errno;
+        ok = close(fd) == 0 && ok;
+        if (!ok) {
+            unlink(path.c_str());
+            *error = Failed("Cannot save", why);
+        }
+        return ok;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        *error = "Cannot save: it is not a regular file";
+        return false;
+    }
+    char resolved[PATH_MAX];
+    const std::string target = realpath(path.c_str(), resolved) ? resolved : path;
+    if (!KeepsMoreThanModeAndOwner(target, info)) {
+        const Outcome outcome = ReplaceAtomically(target, info, bytes, error);
+        if (outcome != Outcome::InPlace) return outcome == Outcome::Saved;
+    }
+    return WriteInPlace(target, bytes, error);
+}
+
+std::string WriteBeside(const std::string& path, const std::string& suffix,
+                        const std::string& bytes) {
+    const std::string name = BaseName(path) + suffix;
+    std::vector<std::string> folders = {Folder(path)};
+    for (size_t f = 0; f < folders.size(); ++f) {
+        for (int n = 1; n <= 100; ++n) {
+            const std::string candidate =
+                folders[f] + "/" + name + (n > 1 ? "-" + std::to_string(n) : "");
+            const int fd =
+                open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+            if (fd < 0 && errno == EEXIST) continue;
+            if (fd < 0) {
+                // A folder that takes no new file: the shell's own state directory instead.
+                if (f > 0 || !Refused(errno)) break;
+                const std::string state = StateDirectory();
+                if (!state.empty()) folders.push_back(state);
+                break;
+            }
+            const bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
+            if (close(fd) == 0 && ok) return candidate;
+            unlink(candidate.c_str());
+            return "";
+        }
+    }
+    return "";
+}
+
+} // namespace shell

@@ -1,0 +1,33 @@
+// Files the shell reads and writes for the user: only regular files are read (a FIFO
+// would hang the shell, a device never ends), and saving never loses the old contents
+// half-way and leaves the file what it was (mode, owner, hard links, ACLs and other
+// extended attributes).
+#pragma once
+
+#include <string>
+
+namespace shell {
+
+// Reads at most `limit` bytes of the regular file at `path` into `text`, without
+// waiting on it (a FIFO put in its place since it was looked at is refused with
+// EINVAL). `more`, when given, tells whether the file holds more than was read. False,
+// with errno set, when it cannot be read.
+bool ReadRegularFile(const std::string& path, size_t limit, std::string* text,
+                     bool* more = nullptr);
+
+// Makes `bytes` the contents of the file at `path` (a symbolic link is followed). A
+// new file, or one that nothing more than its mode and owner describe, is replaced at
+// once by a complete copy written beside it. A file with more than one name or with
+// extended attributes, or one whose folder takes no new file or whose owner a copy
+// could not keep, is written in place, after a backup of its old contents. False, with
+// the reason in `error`, leaves the old contents in the file or, where they could not
+// be put back, in the backup that `error` names.
+bool SaveFile(const std::string& path, const std::string& bytes, std::string* error);
+
+// Writes `bytes` to a new file named for `path` with `suffix` ("notes.txt.recovered",
+// then "notes.txt.recovered-2", ...): beside it, or in the shell's state directory
+// where that folder takes no new file. Its path, or empty when it could not be written.
+std::string WriteBeside(const std::string& path, const std::string& suffix,
+                        const std::string& bytes);
+
+} // namespace shell
