@@ -1,5 +1,5 @@
-# Without a usable module or language file the shell says which file is wrong and
-# ends with a non-zero status before it takes over the terminal.
+# Without a usable module, language file or network file the shell says which file is
+# wrong and ends with a non-zero status before it takes over the terminal.
 source "$(dirname "$0")/lib.sh" "$1"
 
 expect_refusal() { # expected message, arguments...
@@ -25,3 +25,11 @@ head -n 6 "$(dirname "$SHELL_BIN")/zarelin.lng" >modules/zarelin.lng
 expect_refusal "message 4 is missing" --module "$WORK/dir/modules/libzarelin.so"
 
 expect_refusal "not a directory" --root "$WORK/none"
+
+# A network file that is missing or malformed, named on the command line or by
+# $ZARELIN_NETWORK: its name, and the line for a syntax error.
+expect_refusal "$WORK/none.json: No such file" --network "$WORK/none.json"
+printf '{ "platform": "nt",\n  "servers": { "ALPHA": { ] } }\n' >broken.json
+expect_refusal "broken.json:2:" --network broken.json
+printf '{ "platfrom": "nt" }\n' >mistyped.json
+ZARELIN_NETWORK=mistyped.json expect_refusal "mistyped.json: platfrom: unknown key"

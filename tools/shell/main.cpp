@@ -20,6 +20,7 @@
 #include "shell.h"
 #include "stop_signals.h"
 #include "zp_files.h"
+#include "zp_network.h"
 
 using namespace shell;
 
@@ -253,6 +254,11 @@ int main(int argc, char** argv) {
         }
     }
     if (modulePath.empty()) modulePath = OwnDirectory() + "/libzarelin.so";
+    // The network is read now, not at the first server word, so that a file that is
+    // missing or malformed is reported before the screen opens.
+    const char* network = getenv("ZARELIN_NETWORK");
+    if (network && ZpNetworkLoad(network) != 0)
+        Fail(std::string("the network file is unusable: ") + ZpNetworkError());
 
     // Everything that can go wrong at start goes wrong here, while the terminal is
     // still the user's to read the message on.
