@@ -11,21 +11,19 @@
 #include "codepage.h"
 #include "command_line.h"
 #include "line_editor.h"
+#include "temp_dir_test.h"
 #include "zp_files.h"
 
 namespace shell {
 namespace {
 
-class CommandLineTest : public ::testing::Test {
+class CommandLineTest : public TempDirTest {
   protected:
     void SetUp() override {
-        LoadCodePage();
-        char dir[] = "/tmp/zarelin-command-line-XXXXXX";
-        ASSERT_TRUE(mkdtemp(dir));
-        root_ = dir;
+        TempDirTest::SetUp();
         ASSERT_TRUE(getcwd(back_, sizeof back_));
-        ASSERT_EQ(chdir(dir), 0);
-        ASSERT_TRUE(ZpSetDriveRoot('C', dir));
+        ASSERT_EQ(chdir(dir_.c_str()), 0);
+        ASSERT_TRUE(ZpSetDriveRoot('C', dir_.c_str()));
         for (const char* name : {"a.txt", "B.TXT", ".hidden.txt", "c.doc", "sub\\f"})
             std::ofstream(name) << "x";
         mkdir("sub", 0755);
@@ -35,7 +33,7 @@ class CommandLineTest : public ::testing::Test {
     void TearDown() override {
         ASSERT_EQ(chdir(back_), 0);
         ZpSetDriveRoot('C', "/");
-        std::system(("rm -rf '" + root_ + "'").c_str());
+        TempDirTest::TearDown();
     }
 
     // The pipelines as "[program][argument] 1>[file] | [next] && ...", resolved now;
@@ -60,12 +58,11 @@ class CommandLineTest : public ::testing::Test {
             }
             out += connectors[static_cast<int>(pipeline.then)];
         }
-        for (size_t at; (at = out.find(root_)) != std::string::npos;)
-            out.replace(at, root_.size(), "ROOT");
+        for (size_t at; (at = out.find(dir_)) != std::string::npos;)
+            out.replace(at, dir_.size(), "ROOT");
         return out;
     }
 
-    std::string root_;
     char back_[4096];
 };
 

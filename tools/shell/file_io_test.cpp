@@ -16,33 +16,14 @@
 #include "codepage.h"
 #include "editor.h"
 #include "file_io.h"
+#include "temp_dir_test.h"
 #include "zarelin/host_api.h"
 
 namespace shell {
 namespace {
 
-class FileSaveTest : public ::testing::Test {
+class FileSaveTest : public TempDirTest {
   protected:
-    void SetUp() override {
-        LoadCodePage();
-        char dir[] = "/tmp/zarelin-save-XXXXXX";
-        ASSERT_TRUE(mkdtemp(dir));
-        dir_ = dir;
-        chmod(dir, 0755);
-    }
-    void TearDown() override {
-        chmod(dir_.c_str(), 0755);
-        std::system(("rm -rf '" + dir_ + "'").c_str());
-    }
-    std::string Write(const std::string& name, const std::string& bytes) {
-        std::ofstream(dir_ + "/" + name, std::ios::binary) << bytes;
-        return dir_ + "/" + name;
-    }
-    static std::string Read(const std::string& path) {
-        std::ostringstream text;
-        text << std::ifstream(path, std::ios::binary).rdbuf();
-        return text.str();
-    }
     size_t Entries() {
         std::string out;
         FILE* ls = popen(("ls -A '" + dir_ + "' | wc -l").c_str(), "r");
@@ -51,7 +32,6 @@ class FileSaveTest : public ::testing::Test {
         if (ls) pclose(ls);
         return std::strtoul(out.c_str(), nullptr, 10);
     }
-    std::string dir_;
 };
 
 struct Keeping {

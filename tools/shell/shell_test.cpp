@@ -15,6 +15,7 @@
 #include "line_editor.h"
 #include "module.h"
 #include "paths.h"
+#include "temp_dir_test.h"
 #include "zarelin/host_api.h"
 #include "zp_files.h"
 
@@ -161,29 +162,7 @@ TEST_F(ShellTest, MatchTakesTheLastComponentWithoutRegardToCase) {
 
 // --- Editor files ---------------------------------------------------------------------
 
-class EditorFileTest : public ShellTest {
-  protected:
-    void SetUp() override {
-        ShellTest::SetUp();
-        char dir[] = "/tmp/zarelin-shell-test-XXXXXX";
-        ASSERT_TRUE(mkdtemp(dir));
-        dir_ = dir;
-    }
-    void TearDown() override {
-        std::system(("rm -rf '" + dir_ + "'").c_str());
-        ShellTest::TearDown();
-    }
-    std::string Write(const std::string& name, const std::string& bytes) {
-        std::ofstream(dir_ + "/" + name, std::ios::binary) << bytes;
-        return dir_ + "/" + name;
-    }
-    static std::string Read(const std::string& path) {
-        std::ostringstream text;
-        text << std::ifstream(path, std::ios::binary).rdbuf();
-        return text.str();
-    }
-    std::string dir_;
-};
+using EditorFileTest = TempDirTest;
 
 TEST_F(EditorFileTest, SavingGivesBackTheBytesRead) {
     const std::string files[] = {
