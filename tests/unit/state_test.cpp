@@ -96,11 +96,12 @@ TEST_F(StateTest, StartsUnlikeAnyLine) {
     EXPECT_EQ(State.CurrentIndex, -1);
 }
 
-TEST_F(StateTest, GrowsByTenRecords) {
+TEST_F(StateTest, GrowsByHalfItsCapacityAndNeverByFewerThanTen) {
     struct Step {
         int added;
         int capacity;
-    } steps[] = {{1, 10}, {10, 10}, {11, 20}, {20, 20}, {21, 30}};
+    } steps[] = {{1, 10},  {10, 10}, {11, 20}, {20, 20},   {21, 30},
+                 {31, 45}, {46, 67}, {68, 100}, {101, 150}, {151, 225}};
     int added = 0;
     for (const Step& s : steps) {
         while (added < s.added) {
@@ -143,6 +144,26 @@ TEST_F(StateTest, FailedGrowthKeepsTheList) {
     // Once memory is back the list goes on growing.
     EXPECT_EQ(State.AddCandidate("eleventh", "", 0), 1);
     EXPECT_STREQ(State.Candidates[10].Name, "eleventh");
+}
+
+// Fails every reallocation larger than `largest` bytes, as a full address space does.
+SIZE_T largest = 0;
+HLOCAL WINAPI BoundedReAlloc(HLOCAL mem, SIZE_T bytes, UINT flags) {
+    return bytes > largest ? nullptr : OsDefaults.LocalReAlloc(mem, bytes, flags);
+}
+
+TEST_F(StateTest, WhereTheLargerBlockCannotBeHadTenMoreRecordsStillAre) {
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(State.AddCandidate("n", "", 0), 1);
+    ASSERT_EQ(State.CandidateCapacity, 100);
+    OsSwap<decltype(os.LocalReAlloc)> bounded(os.LocalReAlloc, BoundedReAlloc);
+    largest = sizeof(Candidate) * 115; // room for 110 records, not for 150
+    for (int i = 100; i < 110; ++i)
+        ASSERT_EQ(State.AddCandidate("n", "", 0), 1) << i;
+    EXPECT_EQ(State.CandidateCapacity, 110);
+    EXPECT_EQ(State.AddCandidate("last", "", 0), 0); // neither 165 nor 120 records fit
+    EXPECT_EQ(State.CandidateCount, 110);
+    EXPECT_EQ(State.CandidateCapacity, 110);
 }
 
 TEST_F(StateTest, NamesThatDoNotFitAreNotAdded) {
