@@ -76,6 +76,9 @@ struct CompletionState {
     bool GrowCandidates(int32_t growth);
     // The first steps of every new search: closes the source, empties the list.
     void ResetSearch();
+    // Sorts the candidates by name in the list menu's order (NameLess); the order among
+    // names that tie is unspecified.
+    void SortCandidates();
     // Marks LastLine so that the next refresh cannot continue the search.
     void SpoilLastLine();
 
