@@ -37,8 +37,15 @@ int32_t Services::Menu(int32_t, int32_t, int32_t, int32_t, uint32_t flags, const
                        const char*, const char*, const int32_t* breakKeys, int32_t*,
                        const MenuItem* items, int32_t count) {
     ScriptedHost& host = *current;
-    host.menus.push_back({title ? title : "", flags, breakKeys != nullptr,
-                          std::vector<MenuItem>(items, items + count)});
+    host.menus.push_back({title ? title : "", flags, breakKeys != nullptr, count, {}});
+    if (host.keepMenuItems) {
+        host.menus.back().items.assign(items, items + count);
+    } else {
+        size_t textBytes = 0;
+        for (int32_t i = 0; i < count; ++i)
+            textBytes += strnlen(items[i].Text, sizeof items[i].Text);
+        host.menuTextBytes = textBytes;
+    }
     if (host.menuAnswers.empty()) return -1;
     int32_t answer = host.menuAnswers.front();
     host.menuAnswers.pop_front();
