@@ -53,7 +53,8 @@ int32_t CompletionState::AddCandidate(const char* name, const char* shortName,
     if (CandidateCount >= CandidateCapacity) {
         // Where the larger block cannot be had, 10 more records may still be.
         int32_t growth = GrowthFor(CandidateCapacity);
-        if (!GrowCandidates(growth) && (growth == CandidateGrowth || !GrowCandidates(CandidateGrowth)))
+        if (!GrowCandidates(growth) &&
+            (growth == CandidateGrowth || !GrowCandidates(CandidateGrowth)))
             return 0;
     }
     Candidate& slot = Candidates[CandidateCount];
