@@ -5,7 +5,7 @@
 //   ListMemory         CompleteFromList: the candidate list plus the menu, 140 bytes an
 //                      item, that lives while the menu shows
 //   ListMemory_Gather  the gathering alone: the candidate list, 274 bytes a record plus
-//                      the slack of growth by 10 records
+//                      the slack of its growth (up to a third of the array)
 //   ListMemory_Floor   readdir into a vector of strings and std::sort, for comparison
 //
 // Counters: peak_MB is the child's whole high-water mark; added_per_match is what the

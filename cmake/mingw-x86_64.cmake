@@ -1,5 +1,5 @@
-# Cross-build of the same module for 64-bit Windows, which runs under Wine here (32-bit
-# programs cannot), so that tests exercise the real Win32 calls. The posix thread model
+# Cross-build of the same module for 64-bit Windows, with the Windows test programs that
+# run it under wine64: the 64-bit counterpart of the shipped DLL. The posix thread model
 # gives the C++ runtime std::mutex, which GoogleTest needs.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)

@@ -7,9 +7,10 @@ target_link_libraries(zarelin PRIVATE mpr advapi32 user32)
 target_link_options(zarelin PRIVATE -static-libgcc -static-libstdc++ -static -Wl,--kill-at)
 set_target_properties(zarelin PROPERTIES PREFIX "" OUTPUT_NAME zarelin)
 
-# The Windows test host: a console program that loads zarelin.dll and drives it over the
-# real Win32 calls (under Wine on Linux). Off for the shipped module.
-option(ZARELIN_WINDOWS_TESTS "Build the Windows test host (cross-built GoogleTest)" OFF)
+# The Windows test programs and the Windows benchmark, which load that zarelin.dll (under
+# Wine on Linux), built beside it in the same tree.
+option(ZARELIN_WINDOWS_TESTS "Build the Windows test and benchmark programs" OFF)
 if(ZARELIN_WINDOWS_TESTS)
   add_subdirectory(tests/windows)
+  add_subdirectory(bench/windows)
 endif()

@@ -28,28 +28,38 @@ struct MenuItem {
     int32_t Separator; /* nonzero: a separator line, not an item */
 };
 
-/* Host services, called on the host's thread from within a call into the module. */
+/* Host services, called on the host's thread from within a call into the module.
+ * Each is a function type: a host declares its services with these types (and the
+ * module calls them through pointers to them), so that on 32-bit Windows a service
+ * written with the wrong calling convention does not compile, rather than corrupting
+ * the stack at the first call. */
 
 /* Shows `count` items titled `title`; returns the chosen index, negative on cancel.
  * `flags` is 0 for the module's own menu and 1 for a list of candidates; `breakKeys`,
  * when given, is a zero-terminated list of keys that also choose an item. */
-typedef int32_t(ZARELIN_CALL* HostMenuFn)(int32_t moduleNumber, int32_t x, int32_t y,
-                                          int32_t maxHeight, uint32_t flags, const char* title,
-                                          const char* bottom, const char* helpTopic,
-                                          const int32_t* breakKeys, int32_t* breakCode,
-                                          const MenuItem* items, int32_t count);
+typedef int32_t ZARELIN_CALL HostMenuService(int32_t moduleNumber, int32_t x, int32_t y,
+                                             int32_t maxHeight, uint32_t flags, const char* title,
+                                             const char* bottom, const char* helpTopic,
+                                             const int32_t* breakKeys, int32_t* breakCode,
+                                             const MenuItem* items, int32_t count);
 /* The text of the module's message `id` (0..7); the host owns it. */
-typedef const char*(ZARELIN_CALL* HostMessageFn)(int32_t moduleNumber, int32_t id);
+typedef const char* ZARELIN_CALL HostMessageService(int32_t moduleNumber, int32_t id);
 /* Command line access: command 8 copies the line into a 1024-byte buffer, command 9
  * replaces the line with the zero-terminated text in `param`. */
-typedef int32_t(ZARELIN_CALL* HostControlFn)(void* panel, int32_t command, void* param);
+typedef int32_t ZARELIN_CALL HostControlService(void* panel, int32_t command, void* param);
 /* Nonzero when the last path component of `name` matches the wildcard `pattern`. */
-typedef int32_t(ZARELIN_CALL* HostMatchFn)(const char* pattern, const char* name,
-                                           int32_t lastComponent);
+typedef int32_t ZARELIN_CALL HostMatchService(const char* pattern, const char* name,
+                                              int32_t lastComponent);
 /* Editor access: 0 reads the current line (EditorLineRecord), 1 replaces it
  * (EditorLineWriteRecord), 6 fills EditorInfoRecord, 7 moves the cursor
  * (EditorPositionRecord). */
-typedef int32_t(ZARELIN_CALL* HostEditorFn)(int32_t command, void* record);
+typedef int32_t ZARELIN_CALL HostEditorService(int32_t command, void* record);
+
+typedef HostMenuService* HostMenuFn;
+typedef HostMessageService* HostMessageFn;
+typedef HostControlService* HostControlFn;
+typedef HostMatchService* HostMatchFn;
+typedef HostEditorService* HostEditorFn;
 
 enum HostControlCommand { HostGetCommandLine = 8, HostSetCommandLine = 9 };
 enum HostEditorCommand {
@@ -129,17 +139,22 @@ struct EditorPositionRecord {
 /* Where OpenPlugin is called from: the editor; any other value is the command line. */
 enum { OpenFromEditor = 5 };
 
-/* The module's entry points. */
-ZARELIN_EXPORT void ZARELIN_CALL SetStartupInfo(const StartupInfo* info);
-ZARELIN_EXPORT void ZARELIN_CALL GetPluginInfo(PluginInfo* info);
-ZARELIN_EXPORT intptr_t ZARELIN_CALL OpenPlugin(int32_t openFrom, intptr_t item);
-ZARELIN_EXPORT void ZARELIN_CALL ClosePlugin(void* plugin);
+/* The module's entry points, as function types: the module declares its exports with
+ * them and a host that loads the module by name calls them through pointers to them. */
+typedef void ZARELIN_CALL SetStartupInfoEntry(const StartupInfo* info);
+typedef void ZARELIN_CALL GetPluginInfoEntry(PluginInfo* info);
+typedef intptr_t ZARELIN_CALL OpenPluginEntry(int32_t openFrom, intptr_t item);
+typedef void ZARELIN_CALL ClosePluginEntry(void* plugin);
 
-/* The same, as a host that loads the module by name sees them. */
-typedef void(ZARELIN_CALL* SetStartupInfoFn)(const StartupInfo* info);
-typedef void(ZARELIN_CALL* GetPluginInfoFn)(PluginInfo* info);
-typedef intptr_t(ZARELIN_CALL* OpenPluginFn)(int32_t openFrom, intptr_t item);
-typedef void(ZARELIN_CALL* ClosePluginFn)(void* plugin);
+ZARELIN_EXPORT SetStartupInfoEntry SetStartupInfo;
+ZARELIN_EXPORT GetPluginInfoEntry GetPluginInfo;
+ZARELIN_EXPORT OpenPluginEntry OpenPlugin;
+ZARELIN_EXPORT ClosePluginEntry ClosePlugin;
+
+typedef SetStartupInfoEntry* SetStartupInfoFn;
+typedef GetPluginInfoEntry* GetPluginInfoFn;
+typedef OpenPluginEntry* OpenPluginFn;
+typedef ClosePluginEntry* ClosePluginFn;
 
 #if defined(_WIN32) && !defined(_WIN64)
 /* The host's byte layout, to the byte. */

@@ -1,5 +1,4 @@
 // The three completion commands: next, previous, and the list of all matches.
-#include <algorithm>
 #include <cstring>
 
 #include "engine/state.h"
@@ -68,8 +67,7 @@ void CompletionState::CompleteFromList() {
         return;
     }
 
-    std::sort(Candidates, Candidates + CandidateCount,
-              [](const Candidate& a, const Candidate& b) { return NameLess(a.Name, b.Name); });
+    SortCandidates(); // the sorted order stays in the list
 
     SIZE_T bytes = sizeof(MenuItem) * static_cast<SIZE_T>(CandidateCount);
     auto* items = static_cast<MenuItem*>(os.LocalAlloc(LMEM_ZEROINIT, bytes));

@@ -10,7 +10,11 @@ namespace zarelin {
 
 constexpr int32_t LineBufferSize = 1024; // lines and masks: at most 1023 characters
 constexpr int32_t PromptBufferSize = 80;
-constexpr int32_t CandidateGrowth = 10; // records added each time the array is full
+// The candidate array grows by half its capacity, never by fewer than 10 records (10,
+// 20, 30, 45, 67...): a growth can copy the whole array, as the Windows heap does when
+// a block cannot grow where it lies, and growing by a fixed step would make gathering
+// n candidates cost n^2.
+constexpr int32_t CandidateGrowth = 10;
 
 // `NetPattern` of a file word.
 constexpr int32_t NoPattern = -1;
@@ -63,10 +67,18 @@ struct CompletionState {
     // Start-up values: options at their defaults, LastLine unlike any real line.
     void Init();
     // Appends a candidate; 1 when appended, 0 when memory ran out or a name does not
-    // fit its field (a cut name would insert the wrong one).
+    // fit its field (a cut name would insert the wrong one). When the array is full
+    // it grows as CandidateGrowth says, or by 10 records when the larger block cannot
+    // be had.
     int32_t AddCandidate(const char* name, const char* shortName, int32_t isDirectory);
+    // Makes room for `growth` more candidates; false, with the list as it was, when the
+    // memory cannot be had.
+    bool GrowCandidates(int32_t growth);
     // The first steps of every new search: closes the source, empties the list.
     void ResetSearch();
+    // Sorts the candidates by name in the list menu's order (NameLess); the order among
+    // names that tie is unspecified.
+    void SortCandidates();
     // Marks LastLine so that the next refresh cannot continue the search.
     void SpoilLastLine();
 

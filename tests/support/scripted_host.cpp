@@ -23,73 +23,87 @@ bool Wildcard(const char* pattern, const char* text) {
     return Wildcard(pattern + 1, text + 1);
 }
 
+// Declared with the header's service types, never cast into the startup record: on
+// 32-bit Windows a service with another calling convention does not compile.
 struct Services {
-    static int32_t ZARELIN_CALL Menu(int32_t, int32_t, int32_t, int32_t, uint32_t flags,
-                                     const char* title, const char*, const char*,
-                                     const int32_t* breakKeys, int32_t*, const MenuItem* items,
-                                     int32_t count) {
-        ScriptedHost& host = *current;
-        host.menus.push_back({title ? title : "", flags, breakKeys != nullptr,
-                              std::vector<MenuItem>(items, items + count)});
-        if (host.menuAnswers.empty()) return -1;
-        int32_t answer = host.menuAnswers.front();
-        host.menuAnswers.pop_front();
-        return answer;
-    }
-
-    static const char* ZARELIN_CALL Message(int32_t, int32_t id) {
-        return id >= 0 && id < 8 ? current->messages[id].c_str() : "";
-    }
-
-    static int32_t ZARELIN_CALL Control(void*, int32_t command, void* param) {
-        ScriptedHost& host = *current;
-        char* buffer = static_cast<char*>(param);
-        if (command == HostGetCommandLine) {
-            std::strncpy(buffer, host.commandLine.c_str(), 1023);
-            buffer[1023] = 0;
-            return 1;
-        }
-        if (command == HostSetCommandLine) {
-            host.commandLine = buffer;
-            host.commandCursor = -1;
-            host.DrawCommandLine(); // the cursor goes to the end of the new line
-            return 1;
-        }
-        return 0;
-    }
-
-    static int32_t ZARELIN_CALL Match(const char* pattern, const char* name, int32_t) {
-        const char* last = name;
-        for (const char* p = name; *p; ++p)
-            if (*p == '\\' || *p == '/') last = p + 1;
-        return Wildcard(pattern, last);
-    }
-
-    static int32_t ZARELIN_CALL Editor(int32_t command, void* record) {
-        ScriptedHost& host = *current;
-        switch (command) {
-        case EditorGetLine: {
-            auto* line = static_cast<EditorLineRecord*>(record);
-            host.readLine_ = host.editorLine;
-            line->Text = host.editorHasLine ? host.readLine_.c_str() : nullptr;
-            line->Length = static_cast<int32_t>(host.readLine_.size());
-            return 1;
-        }
-        case EditorSetLine: {
-            auto* line = static_cast<EditorLineWriteRecord*>(record);
-            host.editorLine.assign(line->Text, static_cast<size_t>(line->Length));
-            return 1;
-        }
-        case EditorGetInfo:
-            static_cast<EditorInfoRecord*>(record)->CursorPos = host.editorCursor;
-            return 1;
-        case EditorSetPosition:
-            host.editorCursor = static_cast<EditorPositionRecord*>(record)->Position;
-            return 1;
-        }
-        return 0;
-    }
+    static HostMenuService Menu;
+    static HostMessageService Message;
+    static HostControlService Control;
+    static HostMatchService Match;
+    static HostEditorService Editor;
 };
+
+int32_t Services::Menu(int32_t, int32_t, int32_t, int32_t, uint32_t flags, const char* title,
+                       const char*, const char*, const int32_t* breakKeys, int32_t*,
+                       const MenuItem* items, int32_t count) {
+    ScriptedHost& host = *current;
+    host.menus.push_back({title ? title : "", flags, breakKeys != nullptr, count, {}});
+    if (host.keepMenuItems) {
+        host.menus.back().items.assign(items, items + count);
+    } else {
+        size_t textBytes = 0;
+        for (int32_t i = 0; i < count; ++i)
+            textBytes += strnlen(items[i].Text, sizeof items[i].Text);
+        host.menuTextBytes = textBytes;
+    }
+    if (host.menuAnswers.empty()) return -1;
+    int32_t answer = host.menuAnswers.front();
+    host.menuAnswers.pop_front();
+    return answer;
+}
+
+const char* Services::Message(int32_t, int32_t id) {
+    return id >= 0 && id < 8 ? current->messages[id].c_str() : "";
+}
+
+int32_t Services::Control(void*, int32_t command, void* param) {
+    ScriptedHost& host = *current;
+    char* buffer = static_cast<char*>(param);
+    if (command == HostGetCommandLine) {
+        std::strncpy(buffer, host.commandLine.c_str(), 1023);
+        buffer[1023] = 0;
+        return 1;
+    }
+    if (command == HostSetCommandLine) {
+        host.commandLine = buffer;
+        host.commandCursor = -1;
+        host.DrawCommandLine(); // the cursor goes to the end of the new line
+        return 1;
+    }
+    return 0;
+}
+
+int32_t Services::Match(const char* pattern, const char* name, int32_t) {
+    const char* last = name;
+    for (const char* p = name; *p; ++p)
+        if (*p == '\\' || *p == '/') last = p + 1;
+    return Wildcard(pattern, last);
+}
+
+int32_t Services::Editor(int32_t command, void* record) {
+    ScriptedHost& host = *current;
+    switch (command) {
+    case EditorGetLine: {
+        auto* line = static_cast<EditorLineRecord*>(record);
+        host.readLine_ = host.editorLine;
+        line->Text = host.editorHasLine ? host.readLine_.c_str() : nullptr;
+        line->Length = static_cast<int32_t>(host.readLine_.size());
+        return 1;
+    }
+    case EditorSetLine: {
+        auto* line = static_cast<EditorLineWriteRecord*>(record);
+        host.editorLine.assign(line->Text, static_cast<size_t>(line->Length));
+        return 1;
+    }
+    case EditorGetInfo:
+        static_cast<EditorInfoRecord*>(record)->CursorPos = host.editorCursor;
+        return 1;
+    case EditorSetPosition:
+        host.editorCursor = static_cast<EditorPositionRecord*>(record)->Position;
+        return 1;
+    }
+    return 0;
+}
 
 ScriptedHost::ScriptedHost() {
     if (current) throw std::logic_error("one test host at a time");

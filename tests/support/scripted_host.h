@@ -30,7 +30,8 @@ struct ShownMenu {
     std::string title;
     uint32_t flags;
     bool breakKeys;
-    std::vector<MenuItem> items;
+    int32_t count;               // items handed to the host
+    std::vector<MenuItem> items; // a copy of them, unless the host keeps none
 };
 
 class ScriptedHost {
@@ -61,6 +62,10 @@ class ScriptedHost {
     std::deque<int32_t> menuAnswers;
     // Every menu the module showed.
     std::vector<ShownMenu> menus;
+    // False: the items of a menu are read, as a host reads them to draw the menu, but
+    // not copied into `menus` (a benchmark's host, whose menus hold 100k items).
+    bool keepMenuItems = true;
+    size_t menuTextBytes = 0; // what the last menu's texts held, when not kept
 
     // Invokes the module (OpenPlugin) and picks `item` in its menu; further answers
     // (for the list menu) come from menuAnswers.

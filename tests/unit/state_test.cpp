@@ -72,6 +72,77 @@ TEST(CompareNames, TheSortOrderIsStrictWeakAndAgreesWithIt) {
     }
 }
 
+// Names that meet where the sort's index could go wrong: the ends of its two keys
+// (bytes 7-8 and 11-12), a name's end against a space or a byte above 0x7F there, case
+// pairs, and long shared prefixes that only the names themselves tell apart.
+std::vector<std::string> AwkwardNames() {
+    std::vector<std::string> names = {"",
+                                      " ",
+                                      "a",
+                                      "A",
+                                      "abcdefgh",
+                                      "abcdefg",
+                                      "abcdefg ",
+                                      "abcdefg\x80",
+                                      "ABCDEFGH ",
+                                      "abcdefghijk",
+                                      "abcdefghijkl",
+                                      "abcdefghijk ",
+                                      "abcdefghijk\xff",
+                                      "ABCDEFGHIJKLm",
+                                      "abcdefghijkl\x80",
+                                      "abcdefghijklmnop1",
+                                      "ABCDEFGHIJKLMNOP0",
+                                      "abcdefghijklmnop"};
+    // Then pseudo-random names over every byte, grown from each other so that many share
+    // a prefix longer than the keys.
+    const char bytes[] = {'a', 'A', ' ', '\x80', '\xff', '_', '[', '{', '0', '.', '\x01', 'z'};
+    uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 16; };
+    for (int i = 0; i < 3000; ++i) {
+        std::string base = names[next() % names.size()].substr(0, 14);
+        size_t extra = next() % 6;
+        for (size_t k = 0; k < extra; ++k)
+            base += next() % 4 ? bytes[next() % sizeof bytes] : static_cast<char>(1 + next() % 255);
+        names.push_back(base);
+    }
+    return names;
+}
+
+HLOCAL WINAPI FailingAlloc(UINT, SIZE_T);
+
+TEST_F(StateTest, SortingLeavesEveryRecordInTheOrderNameLessGives) {
+    const std::vector<std::string> names = AwkwardNames();
+    for (bool indexAllocated : {true, false}) {
+        State.ResetSearch();
+        for (size_t i = 0; i < names.size(); ++i) {
+            std::string tag = std::to_string(i); // travels with its name
+            ASSERT_EQ(State.AddCandidate(names[i].c_str(), tag.c_str(), i % 3 == 0), 1);
+        }
+        if (indexAllocated) {
+            State.SortCandidates();
+        } else {
+            OsSwap<decltype(os.LocalAlloc)> noIndex(os.LocalAlloc, FailingAlloc);
+            State.SortCandidates();
+        }
+        std::vector<std::string> seen;
+        for (int32_t i = 0; i < State.CandidateCount; ++i) {
+            const Candidate& c = State.Candidates[i];
+            if (i > 0) {
+                ASSERT_FALSE(NameLess(c.Name, State.Candidates[i - 1].Name))
+                    << "'" << State.Candidates[i - 1].Name << "' before '" << c.Name << "'";
+            }
+            size_t from = std::stoul(c.ShortName);
+            ASSERT_EQ(names.at(from), c.Name);
+            ASSERT_EQ(c.IsDirectory, from % 3 == 0);
+            seen.push_back(c.ShortName);
+        }
+        std::sort(seen.begin(), seen.end());
+        EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end()) << "a record twice";
+        EXPECT_EQ(seen.size(), names.size());
+    }
+}
+
 TEST(Text, CopyBoundedAlwaysTerminatesAndReportsCuts) {
     char buf[5];
     EXPECT_TRUE(CopyBounded(buf, sizeof buf, "abcd"));
@@ -96,11 +167,12 @@ TEST_F(StateTest, StartsUnlikeAnyLine) {
     EXPECT_EQ(State.CurrentIndex, -1);
 }
 
-TEST_F(StateTest, GrowsByTenRecords) {
+TEST_F(StateTest, GrowsByHalfItsCapacityAndNeverByFewerThanTen) {
     struct Step {
         int added;
         int capacity;
-    } steps[] = {{1, 10}, {10, 10}, {11, 20}, {20, 20}, {21, 30}};
+    } steps[] = {{1, 10},  {10, 10}, {11, 20},  {20, 20},   {21, 30},
+                 {31, 45}, {46, 67}, {68, 100}, {101, 150}, {151, 225}};
     int added = 0;
     for (const Step& s : steps) {
         while (added < s.added) {
@@ -143,6 +215,26 @@ TEST_F(StateTest, FailedGrowthKeepsTheList) {
     // Once memory is back the list goes on growing.
     EXPECT_EQ(State.AddCandidate("eleventh", "", 0), 1);
     EXPECT_STREQ(State.Candidates[10].Name, "eleventh");
+}
+
+// Fails every reallocation larger than `largest` bytes, as a full address space does.
+SIZE_T largest = 0;
+HLOCAL WINAPI BoundedReAlloc(HLOCAL mem, SIZE_T bytes, UINT flags) {
+    return bytes > largest ? nullptr : OsDefaults.LocalReAlloc(mem, bytes, flags);
+}
+
+TEST_F(StateTest, WhereTheLargerBlockCannotBeHadTenMoreRecordsStillAre) {
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(State.AddCandidate("n", "", 0), 1);
+    ASSERT_EQ(State.CandidateCapacity, 100);
+    OsSwap<decltype(os.LocalReAlloc)> bounded(os.LocalReAlloc, BoundedReAlloc);
+    largest = sizeof(Candidate) * 115; // room for 110 records, not for 150
+    for (int i = 100; i < 110; ++i)
+        ASSERT_EQ(State.AddCandidate("n", "", 0), 1) << i;
+    EXPECT_EQ(State.CandidateCapacity, 110);
+    EXPECT_EQ(State.AddCandidate("last", "", 0), 0); // neither 165 nor 120 records fit
+    EXPECT_EQ(State.CandidateCount, 110);
+    EXPECT_EQ(State.CandidateCapacity, 110);
 }
 
 TEST_F(StateTest, NamesThatDoNotFitAreNotAdded) {

@@ -36,7 +36,7 @@ std::string ModulePath() {
     return path.substr(0, path.find_last_of("\\/") + 1) + "zarelin.dll";
 }
 
-WindowsHost::WindowsHost(const std::string& registryRoot) {
+WindowsHost::WindowsHost(const std::string& registryRoot, bool console) {
     // A console file manager works in the console's code page: file names reach the
     // command line as the screen shows them.
     SetFileApisToOEM();
@@ -59,9 +59,10 @@ WindowsHost::WindowsHost(const std::string& registryRoot) {
 
     // The host's own screen buffer, which the module reads back through the standard
     // output handle; it is never made active, so the terminal shows nothing of it.
-    screen_ =
-        CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, CONSOLE_TEXTMODE_BUFFER, nullptr);
+    if (console)
+        screen_ = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            CONSOLE_TEXTMODE_BUFFER, nullptr);
     if (screen_ != INVALID_HANDLE_VALUE) {
         CONSOLE_SCREEN_BUFFER_INFO info;
         if (!GetConsoleScreenBufferInfo(screen_, &info) || info.dwSize.Y <= CommandRow + 1) {

@@ -16,8 +16,10 @@ using namespace testhost;
 class WindowsHost : public ScriptedHost {
   public:
     // Loads the module and hands it the startup record; `registryRoot` is the host's
-    // key below HKEY_CURRENT_USER.
-    explicit WindowsHost(const std::string& registryRoot);
+    // key below HKEY_CURRENT_USER. Without `console` the host draws nothing and the
+    // module finds no cursor, so it works at the line's end (under Wine every console
+    // call is a round trip to another process, which a benchmark must leave out).
+    explicit WindowsHost(const std::string& registryRoot, bool console = true);
     ~WindowsHost() override; // ClosePlugin, then FreeLibrary
 
     // True when the host has a console screen buffer to draw the command line into.
