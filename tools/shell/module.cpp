@@ -25,13 +25,20 @@ constexpr int MessageCount = 8;
 constexpr int32_t ModuleNumber = 0;
 const char RegistryRoot[] = "Software\\ZarelinShell";
 
-SetStartupInfoFn setStartupInfo = nullptr;
-GetPluginInfoFn getPluginInfo = nullptr;
-OpenPluginFn openPlugin = nullptr;
-ClosePluginFn closePlugin = nullptr;
+SetStartupInfoEntry* setStartupInfo = nullptr;
+GetPluginInfoEntry* getPluginInfo = nullptr;
+OpenPluginEntry* openPlugin = nullptr;
+ClosePluginEntry* closePlugin = nullptr;
 
 std::string messages[MessageCount]; // OEM; the module keeps pointers into them
 int pendingAnswer = -1;             // the module menu's answer chosen by a key, not yet asked for
+
+// The services, declared with the header's own types: a mismatch does not compile.
+HostMenuService HostMenu;
+HostMessageService HostMessage;
+HostControlService HostControl;
+HostMatchService HostMatch;
+HostEditorService HostEditor;
 
 int32_t ZARELIN_CALL HostMenu(int32_t, int32_t, int32_t, int32_t, uint32_t flags, const char* title,
                               const char*, const char*, const int32_t*, int32_t* breakCode,
