@@ -9,6 +9,8 @@
 #include "fixture.h"
 #include "sample_network.h"
 #include "wine_network.h"
+// After the Win32 declarations it uses.
+#include "layer_answers.h"
 
 using namespace winhost;
 
@@ -126,6 +128,21 @@ TEST_F(NtNetwork, ServersAndSharesCompleteThroughTheRealLayerAndTheDoubles) {
     DoubleStats stats = NetapiStats();
     EXPECT_GT(stats.calls, 0);
     EXPECT_EQ(stats.outstanding, 0); // every list handed out was freed
+}
+
+TEST_F(NtNetwork, TheRealLayerAnswersAsTheLinuxLayerDoes) {
+    HMODULE mpr = LoadLibraryA("mpr.dll");
+    ASSERT_NE(mpr, nullptr);
+    using AnyFn = void (*)();
+    auto open = reinterpret_cast<DWORD(WINAPI*)(DWORD, DWORD, DWORD, NETRESOURCEA*, HANDLE*)>(
+        reinterpret_cast<AnyFn>(GetProcAddress(mpr, "WNetOpenEnumA")));
+    auto read = reinterpret_cast<DWORD(WINAPI*)(HANDLE, DWORD*, void*, DWORD*)>(
+        reinterpret_cast<AnyFn>(GetProcAddress(mpr, "WNetEnumResourceA")));
+    auto close = reinterpret_cast<DWORD(WINAPI*)(HANDLE)>(
+        reinterpret_cast<AnyFn>(GetProcAddress(mpr, "WNetCloseEnum")));
+    for (const LayerAnswer& row : LayerAnswers)
+        EXPECT_EQ(Answer(row, open, read, close), row.answer) << row.what;
+    FreeLibrary(mpr);
 }
 
 TEST_F(NtNetwork, ASourceReadWholeEndsWhenItsOptionChangesMidSearch) {
