@@ -3,8 +3,9 @@
 // are stubs. Built without NetApiBufferFree (ZARELIN_WITHOUT_BUFFER_FREE) it is the
 // library a module must not use: a buffer it could not free would leak, so every
 // call that reaches it is counted for the test to see.
-#include <lm.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <lm.h>
 
 #include <cstddef>
 #include <cstring>
