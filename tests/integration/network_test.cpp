@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "headless_host.h"
+#include "sample_network.h"
 #include "temp_tree.h"
 #include "zp_network.h"
 
@@ -14,30 +15,11 @@ using namespace testhost;
 
 namespace {
 
-// ALPHA is in two domains (and so listed twice by the walk); the second provider has
-// a workgroup of the same name with other servers, reached only after a bad provider.
-const char* const NetworkTemplate = R"({
-  "platform": "@FAMILY@", "workgroup": "HOME", "domain": "CORP",
-  "providers": [
-    { "name": "Microsoft Windows Network",
-      "domains": [ { "name": "CORP", "servers": ["ALPHA", "BETA"] },
-                   { "name": "HOME", "servers": ["ALPHA", "GAMMA"] } ] },
-    { "name": "Microsoft Network", "domains": [ { "name": "HOME", "servers": ["OMEGA"] } ] },
-    { "name": "Lab Network", "domains": [ { "name": "LAB", "servers": ["DELTA"] } ] } ],
-  "servers": {
-    "ALPHA": { "shares": [
-      { "name": "data", "type": "disk", "path": "alpha-data" },
-      { "name": "docs", "type": "disk" },
-      { "name": "laser", "type": "printer" },
-      { "name": "C$", "type": "special" },
-      { "name": "IPC$", "type": "ipc" },
-      { "name": "caf\u00e9", "type": "disk" } ] } } })";
-
 class Network : public ::testing::TestWithParam<const char*> {
   protected:
     void SetUp() override {
         tree.Add({"alpha-data/report.txt", "alpha-data/readme.md"});
-        std::string json = NetworkTemplate;
+        std::string json = SampleNetwork;
         json.replace(json.find("@FAMILY@"), 8, family());
         std::string path = tree.root() + "/network.json";
         std::ofstream(path) << json;
@@ -189,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(Families, Network, ::testing::Values("nt", "other"));
 // platform rejects it, the other provider is tried and kept for later searches.
 TEST(NetworkProvider, ABadProviderIsRetriedAndTheRetryKept) {
     TempTree tree;
-    std::string json = NetworkTemplate;
+    std::string json = SampleNetwork;
     json.replace(json.find("@FAMILY@"), 8, "other");
     ASSERT_EQ(ZpNetworkLoadText(json.c_str()), 0) << ZpNetworkError();
     ZpNetworkSetFault(ZpFaultBadProvider, 1);

@@ -28,7 +28,7 @@ wineserver=${WINESERVER:-/usr/lib/wine/wineserver}
 
 export WINEPREFIX=$dir/wineprefix
 export WINEARCH=$arch
-export WINEDEBUG=-all
+export WINEDEBUG=${WINEDEBUG:--all}
 # No .NET or HTML engine installers, no desktop menu entries: a console program needs
 # none of them, and the prefix is made in seconds.
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="

@@ -6,8 +6,6 @@
 
 namespace winhost {
 
-namespace {
-
 void RemoveTree(const std::string& folder) {
     WIN32_FIND_DATAA entry;
     HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
@@ -27,6 +25,8 @@ void RemoveTree(const std::string& folder) {
     }
     RemoveDirectoryA(folder.c_str());
 }
+
+namespace {
 
 std::string CurrentDirectory() {
     char path[MAX_PATH];
@@ -58,13 +58,17 @@ TempFolder::~TempFolder() {
 }
 
 void TempFolder::Add(const std::vector<std::string>& names) const {
+    AddFiles(root_, names);
+}
+
+void AddFiles(const std::string& root, const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         // Every folder on the way, then the file itself unless the name is a folder.
         for (size_t slash = name.find('\\'); slash != std::string::npos;
              slash = name.find('\\', slash + 1))
-            CreateDirectoryA((root_ + "\\" + name.substr(0, slash)).c_str(), nullptr);
+            CreateDirectoryA((root + "\\" + name.substr(0, slash)).c_str(), nullptr);
         if (name.back() == '\\') continue;
-        std::string path = root_ + "\\" + name;
+        std::string path = root + "\\" + name;
         HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create " + path);

@@ -26,6 +26,12 @@ class TempFolder {
     std::string previousDirectory_;
 };
 
+// Creates `names` below `root` as TempFolder::Add does.
+void AddFiles(const std::string& root, const std::vector<std::string>& names);
+
+// Removes a folder with everything in it.
+void RemoveTree(const std::string& folder);
+
 // The 8.3 form of an existing path, as the file system reports it (empty on failure).
 std::string ShortPath(const std::string& path);
 

@@ -16,6 +16,9 @@ namespace {
 
 const char16_t WindowsNetwork[] = u"Microsoft Windows Network";
 
+// The root lists each provider as a container with this bit too, as Windows does.
+constexpr DWORD UsageReserved = 0x80000000u;
+
 // ----------------------------------------------------------------------------------
 // Network enumeration.
 
@@ -34,13 +37,17 @@ struct Resource {
         return sizeof(NETRESOURCEA) + remote.size() + 1 + provider.size() + 1 +
                (hasComment ? comment.size() + 1 : 0);
     }
+    // What it takes in UTF-16: the A call reads the entries into a buffer of the
+    // caller's size in that form first, so an entry must fit there as well.
+    size_t WideSize() const { return sizeof(NETRESOURCEA) + 2 * (Size() - sizeof(NETRESOURCEA)); }
 };
 
 // An open enumeration: a heap object, live while in `enumerations`. It keeps its own
 // copy of the entries, so loading another network leaves it whole.
 struct Enumeration {
     std::vector<Resource> entries;
-    size_t next = 0; // the entry the next read starts with
+    size_t next = 0;               // the entry the next read starts with
+    DWORD failure = ERROR_SUCCESS; // what every read answers instead
 };
 
 std::mutex enumerationsLock; // guards `enumerations` and every Enumeration in it
@@ -90,8 +97,10 @@ const Provider& ProviderOf(const Network& net, const std::u16string& server) {
 // The entries below `container`, unfiltered; or the error WNetOpenEnumA answers.
 DWORD EntriesBelow(const Network& net, const NETRESOURCEA* container, std::vector<Resource>& out) {
     if (!container) {
-        for (const Provider& p : net.providers)
+        for (const Provider& p : net.providers) {
             out.push_back(Container(RESOURCEDISPLAYTYPE_NETWORK, p.name, p));
+            out.back().usage |= UsageReserved;
+        }
         return ERROR_SUCCESS;
     }
     if (!(container->dwUsage & RESOURCEUSAGE_CONTAINER)) return ERROR_NOT_CONTAINER;
@@ -425,7 +434,12 @@ DWORD WNetOpenEnumA(DWORD scope, DWORD type, DWORD usage, NETRESOURCEA* containe
     if (scope == RESOURCE_GLOBALNET) {
         std::vector<Resource> all;
         DWORD code = EntriesBelow(*net, container, all);
-        if (code != ERROR_SUCCESS) return Failed(code);
+        // Without a provider the layer opens at once and asks the providers at the
+        // first read, which then answers what they said.
+        bool deferred = container && !container->lpProvider && container->lpRemoteName &&
+                        *container->lpRemoteName;
+        if (code != ERROR_SUCCESS && !deferred) return Failed(code);
+        enumeration->failure = code;
         usage &= RESOURCEUSAGE_CONNECTABLE | RESOURCEUSAGE_CONTAINER;
         for (Resource& r : all) {
             // The type sorts shares; containers hold shares of every type.
@@ -450,30 +464,33 @@ DWORD WNetEnumResourceA(HANDLE handle, DWORD* count, void* buffer, DWORD* buffer
         hold.unlock();
         return Failed(CurrentNetwork() ? ERROR_INVALID_HANDLE : ERROR_NO_NETWORK);
     }
-    if (!count || !bufferSize || (!buffer && *bufferSize)) return Failed(ERROR_INVALID_ADDRESS);
-    if (*count == 0) return Failed(ERROR_INVALID_PARAMETER);
+    if (!count || !bufferSize || !buffer) return Failed(ERROR_INVALID_ADDRESS);
+    if (*bufferSize < sizeof(NETRESOURCEA)) {
+        *bufferSize = sizeof(NETRESOURCEA); // a record, whatever the entry's strings need
+        return Failed(ERROR_MORE_DATA);
+    }
     Enumeration& e = **found;
+    if (e.failure != ERROR_SUCCESS) return Failed(e.failure);
+    if (*count == 0) return Failed(ERROR_INVALID_PARAMETER);
     if (e.next == e.entries.size()) return Failed(ERROR_NO_MORE_ITEMS);
     if (FaultHits(ZpFaultMoreData)) {
         *bufferSize = static_cast<DWORD>(e.entries[e.next].Size());
         return Failed(ERROR_MORE_DATA);
     }
     char* bytes = static_cast<char*>(buffer);
-    size_t front = 0, back = buffer ? *bufferSize : 0;
+    size_t front = 0, back = *bufferSize, wide = 0;
     DWORD written = 0;
     while (written < *count && e.next < e.entries.size()) {
         const Resource& entry = e.entries[e.next];
-        if (back - front < entry.Size()) break;
+        if (wide + entry.WideSize() > *bufferSize) break;
+        wide += entry.WideSize();
         Store(entry, bytes, front, back);
         front += sizeof(NETRESOURCEA);
         ++written;
         ++e.next;
     }
-    if (!written) {
-        // Not even one entry fits: the caller learns the size it needs.
-        *bufferSize = static_cast<DWORD>(e.entries[e.next].Size());
-        return Failed(ERROR_MORE_DATA);
-    }
+    // An entry too large for the buffer is not read, and the answer is success with
+    // no entries (the size it needs is not told), as Wine's mpr.dll answers.
     *count = written;
     return ERROR_SUCCESS;
 }
