@@ -4,7 +4,9 @@
 #   make fuzz  runs each fuzz target for FUZZ_SECONDS (default 10 minutes)
 
 JOBS ?= 2
-BUILD_PACKAGES := cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libncurses-dev tmux
+BUILD_PACKAGES := cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libncurses-dev tmux libsmbclient-dev
+# The real SMB server the tests start (smbd, smbpasswd).
+SMB_PACKAGES := samba
 WINDOWS_PACKAGES := g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 bsdutils
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 FUZZ_SECONDS ?= 600
@@ -18,7 +20,7 @@ deps-linux:
 	@tools/install-deps.sh $(BUILD_PACKAGES)
 
 deps:
-	@tools/install-deps.sh $(BUILD_PACKAGES) $(WINDOWS_PACKAGES) $(FUZZ_PACKAGES)
+	@tools/install-deps.sh $(BUILD_PACKAGES) $(WINDOWS_PACKAGES) $(FUZZ_PACKAGES) $(SMB_PACKAGES)
 
 test: deps test-default test-asan test-windows test-fuzz
 	@echo "all test suites passed"

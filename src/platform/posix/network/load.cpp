@@ -216,13 +216,14 @@ class Reader {
         std::string file = Text(value, "credentials", key, false);
         if (file.empty()) return smb;
         smb.credentials = (base_ / file).lexically_normal().string();
-        std::string why;
+        std::string text, why;
         try {
-            if (!ParseCredentials(ReadNetworkFile(smb.credentials), &smb, &why))
-                Fail(Child(key, "credentials"), smb.credentials + ": " + why);
+            text = ReadNetworkFile(smb.credentials);
         } catch (const LoadError& e) {
             Fail(Child(key, "credentials"), e.text);
         }
+        if (!ParseCredentials(text, &smb, &why))
+            Fail(Child(key, "credentials"), smb.credentials + ": " + why);
         return smb;
     }
 

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -283,12 +284,13 @@ DWORD SmbServer::Folder(const std::string& share, const std::string& path,
     if (share.empty() || HoldsSeparator(share)) return ERROR_BAD_NET_NAME;
     DWORD code = List(path.empty() ? share : share + "/" + path, false, entries);
     if (code != ERROR_SUCCESS) return code;
-    size_t kept = 0;
-    for (SmbEntry& e : *entries)
-        if (!e.name.empty() && !HoldsSeparator(e.name) &&
-            (e.type == SMBC_DIR || e.type == SMBC_FILE || e.type == SMBC_LINK))
-            (*entries)[kept++] = std::move(e);
-    entries->resize(kept);
+    entries->erase(std::remove_if(entries->begin(), entries->end(),
+                                  [](const SmbEntry& e) {
+                                      return e.name.empty() || HoldsSeparator(e.name) ||
+                                             (e.type != SMBC_DIR && e.type != SMBC_FILE &&
+                                              e.type != SMBC_LINK);
+                                  }),
+                   entries->end());
     return ERROR_SUCCESS;
 }
 
