@@ -53,10 +53,13 @@ fuzz:
 	tests/fuzz/run.sh $(FUZZ_SECONDS) build/fuzz
 
 # Starts the shell in the current directory; C: stands for / (zarelin-shell --help).
+# The network is the example one (docs/network.md) unless NETWORK or $ZARELIN_NETWORK
+# names another.
+NETWORK ?= $(or $(ZARELIN_NETWORK),$(CURDIR)/examples/network/network.json)
 run: deps-linux
 	cmake --preset default >/dev/null
 	cmake --build --preset default -j$(JOBS)
-	@build/default/zarelin-shell
+	@build/default/zarelin-shell --network "$(NETWORK)"
 
 bench: deps-linux
 	cmake --preset default >/dev/null

@@ -72,6 +72,17 @@ wait_line_change() {
     printf '%s\n' "$line"
 }
 
+# Types the command line $1 afresh, presses Tab and fails unless the line becomes $2.
+complete() {
+    send C-u
+    type_text "$1"
+    wait_for ">$(sed 's/[\\.$]/\\&/g' <<<"$1")\$"
+    send Tab
+    local line
+    line=$(wait_line_change "$1")
+    [[ "$line" == "$2" ]] || fail "'$1' + Tab gave '$line', expected '$2'"
+}
+
 # The items of the framed menu on the screen, one a line, frame and check column cut.
 menu_items() {
     screen | sed -n 's/^ *║ \(.*\) ║$/\1/p' | sed 's/ *$//'
