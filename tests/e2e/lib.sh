@@ -41,8 +41,8 @@ send() { tmux -L "$SOCKET" send-keys "$@"; }
 type_text() { tmux -L "$SOCKET" send-keys -l "$1"; }
 screen() { tmux -L "$SOCKET" capture-pane -p; }
 
-# The command line's text after the prompt (the row above the key labels).
-command_line() { screen | sed -n "$((ROWS - 1))p" | sed 's/^[^>]*>//'; }
+# The command line's text after the prompt (the last row, below the key labels).
+command_line() { screen | sed -n "${ROWS}p" | sed 's/^[^>]*>//'; }
 
 # Waits until the screen shows a line matching the extended regex $1 (at most $2 s).
 wait_for() {

@@ -66,7 +66,7 @@ std::string AskLine(const std::string& question) {
     const std::string prompt = Utf8ToOem(question);
     for (;;) {
         DrawScreen();
-        const int width = screen::Width(), row = screen::Height() - 1;
+        const int width = screen::Width(), row = std::max(KeyLabelRow(), 0);
         const int room = width - static_cast<int>(prompt.size());
         scroll = ScrollToShow(scroll, answer.cursor(), answer.text().size(), room);
         screen::Fill(0, row, width, ' ', Look::Reverse);

@@ -32,6 +32,11 @@ void AddOutput(const std::string& utf8);
 // Appends one line that is already OEM text.
 void AddOutputOem(const std::string& oem);
 
+// The rows of the command screen: the command line last, the key labels (or a
+// notice) just above it, -1 on a screen of one row.
+int CommandLineRow();
+int KeyLabelRow();
+
 // The prompt for a screen `width` columns wide, OEM, ending in '>'.
 std::string Prompt(int width);
 
