@@ -1,10 +1,29 @@
 // The store file as lines: what each says, found and changed in place, every line
 // that does not parse kept byte for byte.
+#include <algorithm>
+#include <mutex>
+
 #include "registry/registry.h"
 
 namespace zp {
 
+namespace {
+std::mutex parsedLock; // guards the two below
+std::string parsedContents;
+std::shared_ptr<const Document> parsed;
+} // namespace
+
+std::shared_ptr<const Document> ParsedStore(const std::string& contents) {
+    std::lock_guard<std::mutex> hold(parsedLock);
+    if (!parsed || contents != parsedContents) {
+        parsed = std::make_shared<const Document>(contents);
+        parsedContents = contents;
+    }
+    return parsed;
+}
+
 Document::Document(const std::string& contents) {
+    lines_.reserve(static_cast<size_t>(std::count(contents.begin(), contents.end(), '\n')) + 1);
     size_t start = 0;
     while (start < contents.size()) {
         size_t end = contents.find('\n', start);
@@ -19,9 +38,15 @@ Document::Document(const std::string& contents) {
 }
 
 std::string Document::Text() const {
-    std::string text;
+    size_t size = 0;
     for (const Line& line : lines_)
-        text += line.text + "\n";
+        size += line.text.size() + 1;
+    std::string text;
+    text.reserve(size);
+    for (const Line& line : lines_) {
+        text += line.text;
+        text += '\n';
+    }
     return text;
 }
 
@@ -34,11 +59,24 @@ bool Document::HasKey(const KeyPath& key) const {
 }
 
 const Document::Line* Document::Find(const KeyPath& key, const std::string& name) const {
-    for (size_t i = lines_.size(); i-- > 0;)
-        if (lines_[i].kind == Line::Entry && SameKey(lines_[i].key, key) &&
-            SameRegistryName(lines_[i].name, name))
-            return &lines_[i];
-    return nullptr;
+    size_t index = FindIndex(key, name);
+    return index < lines_.size() ? &lines_[index] : nullptr;
+}
+
+size_t Document::FindIndex(const KeyPath& key, const std::string& name) const {
+    // A section's entries follow it: its key is compared once for a run of them.
+    size_t section = lines_.size();
+    bool same = false;
+    for (size_t i = lines_.size(); i-- > 0;) {
+        const Line& line = lines_[i];
+        if (line.kind != Line::Entry || !SameRegistryName(line.name, name)) continue;
+        if (line.section != section) {
+            section = line.section;
+            same = SameKey(lines_[section].key, key);
+        }
+        if (same) return i;
+    }
+    return lines_.size();
 }
 
 void Document::AddKey(const KeyPath& key) {
@@ -46,19 +84,21 @@ void Document::AddKey(const KeyPath& key) {
         lines_.push_back({"; Zarelin's registry keys and values, in the ANSI code page."});
     }
     if (!Trim(lines_.back().text).empty()) lines_.push_back({""});
-    lines_.push_back({SectionLine(SpelledAsStored(key))});
-    Parse();
+    // What Parse would make of the new lines, without parsing the others again.
+    KeyPath spelled = SpelledAsStored(key);
+    lines_.push_back({SectionLine(spelled), Line::Section, spelled});
 }
 
 void Document::Set(const KeyPath& key, const std::string& name, DWORD type,
                    const std::string& data) {
-    for (size_t i = lines_.size(); i-- > 0;) {
-        if (lines_[i].kind == Line::Entry && SameKey(lines_[i].key, key) &&
-            SameRegistryName(lines_[i].name, name)) {
-            lines_[i].text = FormatEntry(lines_[i].name, type, data);
-            Parse();
-            return;
-        }
+    size_t found = FindIndex(key, name);
+    if (found < lines_.size()) {
+        // The line now says what Parse would read from it.
+        Line& line = lines_[found];
+        line.text = FormatEntry(line.name, type, data);
+        line.type = type;
+        line.data = data;
+        return;
     }
     size_t section = lines_.size();
     for (size_t i = lines_.size(); i-- > 0 && section == lines_.size();)
@@ -72,26 +112,34 @@ void Document::Set(const KeyPath& key, const std::string& name, DWORD type,
     size_t insertAt = section + 1;
     for (size_t i = section + 1; i < lines_.size() && !StartsSection(lines_[i].text); ++i)
         if (!Trim(lines_[i].text).empty()) insertAt = i + 1;
-    lines_.insert(lines_.begin() + insertAt, Line{FormatEntry(name, type, data)});
-    Parse();
+    Line entry{FormatEntry(name, type, data), Line::Entry};
+    entry.section = section;
+    entry.name = name;
+    entry.type = type;
+    entry.data = data;
+    lines_.insert(lines_.begin() + insertAt, std::move(entry));
+    // The sections after it moved down by one.
+    for (size_t i = insertAt + 1; i < lines_.size(); ++i)
+        if (lines_[i].kind == Line::Entry && lines_[i].section >= insertAt) ++lines_[i].section;
 }
 
 void Document::Parse() {
     bool inKey = false; // within a section that names a key
-    KeyPath key;
-    for (Line& line : lines_) {
-        std::string trimmed = Trim(line.text);
+    size_t section = 0;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        Line& line = lines_[i];
+        std::string_view trimmed = Trim(line.text);
         line.kind = Line::Other;
         if (!trimmed.empty() && trimmed[0] == '[') {
-            inKey = ParseSection(trimmed, key);
+            inKey = ParseSection(trimmed, line.key);
             if (inKey) {
                 line.kind = Line::Section;
-                line.key = key;
+                section = i;
             }
         } else if (inKey && !trimmed.empty() && trimmed[0] != ';' && trimmed[0] != '#' &&
                    ParseEntry(trimmed, line.name, line.type, line.data)) {
             line.kind = Line::Entry;
-            line.key = key;
+            line.section = section;
         }
     }
 }

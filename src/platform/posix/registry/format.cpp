@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <string_view>
 
 #include "registry/registry.h"
 
@@ -38,13 +39,13 @@ int HexDigit(char c) {
     return -1;
 }
 
-bool StartsWithFolded(const std::string& text, size_t at, const char* prefix) {
+bool StartsWithFolded(std::string_view text, size_t at, const char* prefix) {
     size_t length = std::strlen(prefix);
     return text.size() - at >= length && SameAnsi(text.data() + at, length, prefix, length);
 }
 
 // Reads a quoted text starting at text[at] == '"'; `at` ends after the closing quote.
-bool ParseQuoted(const std::string& text, size_t& at, std::string& out) {
+bool ParseQuoted(std::string_view text, size_t& at, std::string& out) {
     if (at >= text.size() || text[at] != '"') return false;
     out.clear();
     for (++at; at < text.size(); ++at) {
@@ -73,7 +74,7 @@ bool ParseQuoted(const std::string& text, size_t& at, std::string& out) {
 }
 
 // Reads 1 to 8 hex digits; `at` ends after them.
-bool ParseHexNumber(const std::string& text, size_t& at, DWORD& number) {
+bool ParseHexNumber(std::string_view text, size_t& at, DWORD& number) {
     size_t digits = 0;
     number = 0;
     while (at < text.size() && HexDigit(text[at]) >= 0 && digits < 9) {
@@ -84,7 +85,7 @@ bool ParseHexNumber(const std::string& text, size_t& at, DWORD& number) {
 }
 
 // Reads "aa,bb,..." (possibly empty) up to the end of the text.
-bool ParseHexBytes(const std::string& text, size_t at, std::string& out) {
+bool ParseHexBytes(std::string_view text, size_t at, std::string& out) {
     out.clear();
     while (at < text.size() && IsBlank(text[at]))
         ++at;
@@ -123,7 +124,7 @@ void AppendQuoted(std::string& out, const std::string& text) {
 
 } // namespace
 
-bool SameRegistryName(const std::string& a, const std::string& b) {
+bool SameRegistryName(std::string_view a, std::string_view b) {
     return SameAnsi(a.data(), a.size(), b.data(), b.size());
 }
 
@@ -168,7 +169,7 @@ LONG AppendSubKey(std::string& path, const char* subKey) {
 
 // The line without blanks at either end, nor the carriage return of a CRLF line end,
 // which each line keeps so that a write gives its bytes back.
-std::string Trim(const std::string& text) {
+std::string_view Trim(std::string_view text) {
     size_t from = 0, to = text.size();
     while (from < to && IsBlank(text[from]))
         ++from;
@@ -179,16 +180,16 @@ std::string Trim(const std::string& text) {
 
 // Any line that begins with "[" ends the section before it, also one that does not
 // name a key: the entries after a damaged section line belong to no key.
-bool StartsSection(const std::string& text) {
-    std::string trimmed = Trim(text);
+bool StartsSection(std::string_view text) {
+    std::string_view trimmed = Trim(text);
     return !trimmed.empty() && trimmed[0] == '[';
 }
 
-bool ParseSection(const std::string& trimmed, KeyPath& key) {
+bool ParseSection(std::string_view trimmed, KeyPath& key) {
     if (trimmed.size() < 2 || trimmed.front() != '[' || trimmed.back() != ']') return false;
-    std::string inner = trimmed.substr(1, trimmed.size() - 2);
+    std::string_view inner = trimmed.substr(1, trimmed.size() - 2);
     size_t split = inner.find('\\');
-    std::string rootName = inner.substr(0, split);
+    std::string_view rootName = inner.substr(0, split);
     key.root = -1;
     for (int i = 0; i < static_cast<int>(std::size(roots)); ++i)
         if (SameRegistryName(rootName, roots[i].name) || SameRegistryName(rootName, roots[i].alias))
@@ -196,12 +197,12 @@ bool ParseSection(const std::string& trimmed, KeyPath& key) {
     if (key.root < 0) return false;
     key.path.clear();
     if (split == std::string::npos) return true;
-    std::string names = inner.substr(split + 1);
+    std::string names(inner.substr(split + 1));
     return !names.empty() && names.back() != '\\' &&
            AppendSubKey(key.path, names.c_str()) == ERROR_SUCCESS;
 }
 
-bool ParseEntry(const std::string& trimmed, std::string& name, DWORD& type, std::string& data) {
+bool ParseEntry(std::string_view trimmed, std::string& name, DWORD& type, std::string& data) {
     size_t at = 0;
     if (!trimmed.empty() && trimmed[0] == '@') {
         name.clear();

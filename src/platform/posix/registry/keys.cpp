@@ -1,9 +1,10 @@
 // The registry's Win32 calls over key handles: RegCreateKeyExA, RegOpenKeyExA,
 // RegQueryValueExA, RegSetValueExA and RegCloseKey, and the workgroup the network names.
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "registry/registry.h"
 #include "zp_network.h"
@@ -21,27 +22,27 @@ struct OpenKey {
 };
 
 std::mutex keysLock; // guards openKeys and workgroup
-std::unordered_set<OpenKey*> openKeys;
+// By the address the handle carries; shared, so that a call reads its key without a copy.
+std::unordered_map<const OpenKey*, std::shared_ptr<const OpenKey>> openKeys;
 std::string workgroup;
 
 const KeyPath WorkgroupKey = {1, "System\\CurrentControlSet\\Services\\VxD\\VNETSUP"};
 
 constexpr REGSAM MaximumAllowed = 0x02000000u;
 
-// Copies what `handle` stands for; false for a handle that is not a key.
-bool Resolve(HKEY handle, OpenKey& out) {
+// What `handle` stands for; null for a handle that is not a key.
+std::shared_ptr<const OpenKey> Resolve(HKEY handle) {
     int root = RootIndex(handle);
     if (root >= 0) {
-        out.key = {root, ""};
-        out.access = KEY_ALL_ACCESS;
-        out.file = StoreFile();
-        return true;
+        auto key = std::make_shared<OpenKey>();
+        key->key = {root, ""};
+        key->access = KEY_ALL_ACCESS;
+        key->file = StoreFile();
+        return key;
     }
     std::lock_guard<std::mutex> hold(keysLock);
-    auto found = openKeys.find(reinterpret_cast<OpenKey*>(handle));
-    if (found == openKeys.end()) return false;
-    out = **found;
-    return true;
+    auto found = openKeys.find(reinterpret_cast<const OpenKey*>(handle));
+    return found == openKeys.end() ? nullptr : found->second;
 }
 
 std::string Workgroup() {
@@ -59,17 +60,26 @@ bool KeyExists(const Document& document, const KeyPath& key) {
 }
 
 HKEY NewHandle(const OpenKey& key) {
-    OpenKey* handle = new OpenKey(key);
+    auto handle = std::make_shared<const OpenKey>(key);
     std::lock_guard<std::mutex> hold(keysLock);
-    openKeys.insert(handle);
-    return reinterpret_cast<HKEY>(handle);
+    openKeys.emplace(handle.get(), handle);
+    return reinterpret_cast<HKEY>(const_cast<OpenKey*>(handle.get()));
 }
 
 // Resolves `parent` and `subKey` into `key`, with the access asked for.
 LONG KeyBelow(HKEY parent, const char* subKey, REGSAM access, OpenKey& key) {
-    if (!Resolve(parent, key)) return ERROR_INVALID_HANDLE;
+    std::shared_ptr<const OpenKey> from = Resolve(parent);
+    if (!from) return ERROR_INVALID_HANDLE;
+    key = *from;
     key.access = (access & MaximumAllowed) ? KEY_ALL_ACCESS : access;
     return AppendSubKey(key.key.path, subKey);
+}
+
+// The store's contents, read into a buffer each thread keeps, as reads are many.
+LONG ReadInto(const std::string& file, std::string** contents) {
+    thread_local std::string buffer;
+    *contents = &buffer;
+    return ReadStore(file, buffer);
 }
 
 } // namespace
@@ -84,11 +94,11 @@ LONG RegCreateKeyExA(HKEY parent, const CHAR* subKey, DWORD /*reserved*/, CHAR* 
     LONG code = KeyBelow(parent, subKey, access, key);
     if (code != ERROR_SUCCESS) return code;
     // An existing key opens without writing, so a read-only store still serves it.
-    std::string contents;
-    code = ReadStore(key.file, contents);
+    std::string* contents;
+    code = ReadInto(key.file, &contents);
     if (code != ERROR_SUCCESS) return code;
     bool created = false;
-    if (!KeyExists(Document(contents), key.key)) {
+    if (!KeyExists(*ParsedStore(*contents), key.key)) {
         code = UpdateStore(key.file, [&](Document& document) {
             if (KeyExists(document, key.key)) return false; // another host was quicker
             document.AddKey(key.key);
@@ -108,32 +118,32 @@ LONG RegOpenKeyExA(HKEY parent, const CHAR* subKey, DWORD /*options*/, REGSAM ac
     OpenKey key;
     LONG code = KeyBelow(parent, subKey, access, key);
     if (code != ERROR_SUCCESS) return code;
-    std::string contents;
-    code = ReadStore(key.file, contents);
+    std::string* contents;
+    code = ReadInto(key.file, &contents);
     if (code != ERROR_SUCCESS) return code;
-    if (!KeyExists(Document(contents), key.key)) return ERROR_FILE_NOT_FOUND;
+    if (!KeyExists(*ParsedStore(*contents), key.key)) return ERROR_FILE_NOT_FOUND;
     *result = NewHandle(key);
     return ERROR_SUCCESS;
 }
 
 LONG RegQueryValueExA(HKEY handle, const CHAR* name, DWORD* reserved, DWORD* type, BYTE* data,
                       DWORD* size) {
-    OpenKey key;
-    if (!Resolve(handle, key)) return ERROR_INVALID_HANDLE;
+    std::shared_ptr<const OpenKey> key = Resolve(handle);
+    if (!key) return ERROR_INVALID_HANDLE;
     if (reserved || (data && !size)) return ERROR_INVALID_PARAMETER;
-    if (!(key.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    std::string contents;
-    LONG code = ReadStore(key.file, contents);
+    if (!(key->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    std::string* contents;
+    LONG code = ReadInto(key->file, &contents);
     if (code != ERROR_SUCCESS) return code;
     const std::string valueName = name ? name : "";
-    Document document(contents);
-    const Document::Line* entry = document.Find(key.key, valueName);
+    std::shared_ptr<const Document> document = ParsedStore(*contents);
+    const Document::Line* entry = document->Find(key->key, valueName);
     DWORD valueType = REG_SZ;
     std::string value;
     if (entry) {
         valueType = entry->type;
         value = entry->data;
-    } else if (SameKey(key.key, WorkgroupKey) && SameRegistryName(valueName, "Workgroup")) {
+    } else if (SameKey(key->key, WorkgroupKey) && SameRegistryName(valueName, "Workgroup")) {
         value = Workgroup();
         if (value.empty()) return ERROR_FILE_NOT_FOUND;
         value += '\0';
@@ -156,29 +166,25 @@ LONG RegQueryValueExA(HKEY handle, const CHAR* name, DWORD* reserved, DWORD* typ
 
 LONG RegSetValueExA(HKEY handle, const CHAR* name, DWORD /*reserved*/, DWORD type, const BYTE* data,
                     DWORD size) {
-    OpenKey key;
-    if (!Resolve(handle, key)) return ERROR_INVALID_HANDLE;
+    std::shared_ptr<const OpenKey> key = Resolve(handle);
+    if (!key) return ERROR_INVALID_HANDLE;
     const std::string valueName = name ? name : "";
     if ((!data && size > 0) || valueName.size() > MaxValueNameLength)
         return ERROR_INVALID_PARAMETER;
     if (size > MaxStoreSize / 4) return ERROR_INVALID_PARAMETER; // it could not be read back
-    if (!(key.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    if (!(key->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     const std::string value(reinterpret_cast<const char*>(data), data ? size : 0);
-    return UpdateStore(key.file, [&](Document& document) {
-        document.Set(key.key, valueName, type, value);
+    return UpdateStore(key->file, [&](Document& document) {
+        document.Set(key->key, valueName, type, value);
         return true;
     });
 }
 
 LONG RegCloseKey(HKEY handle) {
     if (RootIndex(handle) >= 0) return ERROR_SUCCESS; // predefined keys stay open
-    OpenKey* key = reinterpret_cast<OpenKey*>(handle);
-    {
-        std::lock_guard<std::mutex> hold(keysLock);
-        if (openKeys.erase(key) == 0) return ERROR_INVALID_HANDLE;
-    }
-    delete key;
-    return ERROR_SUCCESS;
+    std::lock_guard<std::mutex> hold(keysLock);
+    return openKeys.erase(reinterpret_cast<const OpenKey*>(handle)) ? ERROR_SUCCESS
+                                                                    : ERROR_INVALID_HANDLE;
 }
 
 void ZpRegistrySetWorkgroup(const char* name) {

@@ -19,7 +19,9 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "names.h"
@@ -30,7 +32,7 @@ namespace zp {
 // ---- Names and key paths (format.cpp) -------------------------------------------
 
 // Registry names compare in the ANSI code page, without regard to case.
-ZP_INTERNAL bool SameRegistryName(const std::string& a, const std::string& b);
+ZP_INTERNAL bool SameRegistryName(std::string_view a, std::string_view b);
 
 struct KeyPath {
     int root = 0;     // index into the predefined keys: 0 HKEY_CURRENT_USER, 1 HKEY_LOCAL_MACHINE
@@ -61,7 +63,8 @@ class Document {
     struct Line {
         std::string text;                           // as in the file, without the line feed
         enum Kind { Other, Section, Entry } kind{}; // Other: blank, comment or unparsed
-        KeyPath key{};                              // Section: its key; Entry: its section's
+        KeyPath key{};                              // Section: its key
+        size_t section = 0;                         // Entry: the index of its section's line
         std::string name{};                         // Entry: the value's name as written
         DWORD type = REG_NONE;                      // Entry
         std::string data{};                         // Entry: the value's bytes
@@ -78,16 +81,22 @@ class Document {
 
   private:
     void Parse();
+    size_t FindIndex(const KeyPath& key, const std::string& name) const; // or lines_.size()
     KeyPath SpelledAsStored(const KeyPath& key) const;
 
     std::vector<Line> lines_;
 };
 
+// The store's contents parsed, for reading: the document of the same bytes as the
+// last call's is that one again, so that a host reading its options one by one from
+// an unchanged file parses it once.
+ZP_INTERNAL std::shared_ptr<const Document> ParsedStore(const std::string& contents);
+
 // The line syntax (format.cpp).
-ZP_INTERNAL std::string Trim(const std::string& text);
-ZP_INTERNAL bool StartsSection(const std::string& text);
-ZP_INTERNAL bool ParseSection(const std::string& trimmed, KeyPath& key);
-ZP_INTERNAL bool ParseEntry(const std::string& trimmed, std::string& name, DWORD& type,
+ZP_INTERNAL std::string_view Trim(std::string_view text);
+ZP_INTERNAL bool StartsSection(std::string_view text);
+ZP_INTERNAL bool ParseSection(std::string_view trimmed, KeyPath& key);
+ZP_INTERNAL bool ParseEntry(std::string_view trimmed, std::string& name, DWORD& type,
                             std::string& data);
 ZP_INTERNAL std::string FormatEntry(const std::string& name, DWORD type, const std::string& data);
 ZP_INTERNAL std::string SectionLine(const KeyPath& key);

@@ -216,7 +216,10 @@ LONG ReadStore(const std::string& file, std::string& contents) {
     }
     LONG code = ERROR_SUCCESS;
     struct stat info;
-    if (Fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) code = ERROR_BADDB;
+    if (Fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        code = ERROR_BADDB;
+    else if (info.st_size > 0 && static_cast<size_t>(info.st_size) <= MaxStoreSize)
+        contents.reserve(static_cast<size_t>(info.st_size));
     char chunk[8192];
     while (code == ERROR_SUCCESS) {
         ssize_t got = Read(fd, chunk, sizeof chunk);
