@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <libsmbclient.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -200,6 +201,7 @@ TEST_F(PosixSmb, ARealServerIsDescribedByItsAddressAndCredentials) {
     std::ofstream(dir + "/good") << "# the NAS\nusername = anna\npassword = two words\r\n";
     std::ofstream(dir + "/colon") << "username: anna\n";
     std::ofstream(dir + "/nobody") << "password = x\n";
+    ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0); // would block a reader: refused
     struct Case {
         std::string smb;   // the server's "smb" object, or more keys after it
         std::string error; // what follows "file: " in the error; "" for none
@@ -217,6 +219,8 @@ TEST_F(PosixSmb, ARealServerIsDescribedByItsAddressAndCredentials) {
          "servers.NAS.smb.credentials: " + dir + "/colon: line 1: expected \"name = value\""},
         {R"({"address": "nas", "credentials": "nobody"})",
          "servers.NAS.smb.credentials: " + dir + "/nobody: no username"},
+        {R"({"address": "nas", "credentials": "fifo"})",
+         "servers.NAS.smb.credentials: " + dir + "/fifo: not a regular file"},
         {R"({"address": "nas"}, "shares": [])",
          "servers.NAS.shares: a server reached over SMB lists its own shares"},
     };

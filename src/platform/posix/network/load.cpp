@@ -2,6 +2,10 @@
 //
 // Every complaint names the file and the line or key it is about, so that a mistyped
 // file is mended in one look; a file that cannot be used yields no network at all.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -86,6 +90,24 @@ class Reader {
             Unique(net->providers[i].domains, Index("providers", i) + ".domains",
                    [](const Domain& d) { return d.name; });
         Unique(net->servers, "servers", [](const Server& s) { return s.name; });
+        // The names' lookup and ANSI forms, made once here.
+        auto ansi = [](const std::string& utf8) { return WideToAnsi(Utf8ToWide(utf8)); };
+        for (Server& s : net->servers) {
+            s.key = Fold(Utf8ToWide(s.name));
+            s.ansiComment = ansi(s.comment);
+        }
+        for (Provider& p : net->providers) {
+            p.key = Fold(Utf8ToWide(p.name));
+            p.ansi = ansi(p.name);
+            for (Domain& d : p.domains) {
+                d.key = Fold(Utf8ToWide(d.name));
+                d.ansi = ansi(d.name);
+                for (const std::string& s : d.servers) {
+                    d.keys.push_back(Fold(Utf8ToWide(s)));
+                    d.ansiServers.push_back(ansi("\\\\" + s));
+                }
+            }
+        }
         for (const Server& s : net->servers)
             Unique(s.shares, "servers." + s.name, [](const Share& sh) { return sh.name; });
         return net;
@@ -154,7 +176,7 @@ class Reader {
         Expect(value, Json::value_t::object, key, "a provider object");
         Keys(value, key, {"name", "domains"});
         if (!value.contains("name")) Fail(Child(key, "name"), "missing");
-        Provider provider{Name(value["name"], Child(key, "name"), false), {}};
+        Provider provider{Name(value["name"], Child(key, "name"), false), {}, {}, {}};
         if (!value.contains("domains")) return provider;
         const Json& list = value["domains"];
         std::string listKey = Child(key, "domains");
@@ -165,7 +187,7 @@ class Reader {
             Expect(entry, Json::value_t::object, at, "a domain object");
             Keys(entry, at, {"name", "servers"});
             if (!entry.contains("name")) Fail(Child(at, "name"), "missing");
-            Domain domain{Name(entry["name"], Child(at, "name"), true), {}};
+            Domain domain{Name(entry["name"], Child(at, "name"), true), {}, {}, {}, {}, {}};
             if (entry.contains("servers")) {
                 const Json& servers = entry["servers"];
                 std::string serversKey = Child(at, "servers");
@@ -338,21 +360,32 @@ std::shared_ptr<const Network> ParseNetwork(const std::string& text, const std::
 }
 
 std::string ReadNetworkFile(const std::string& path) {
-    FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) throw LoadError{path + ": " + std::strerror(errno)};
+    // Non-blocking, and a regular file only: a FIFO or a device named by mistake must
+    // not hang the host that loads the network.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw LoadError{path + ": " + std::strerror(errno)};
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        throw LoadError{path + ": not a regular file"};
+    }
     std::string text;
     char chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
-        text.append(chunk, got);
+    ssize_t got;
+    while ((got = read(fd, chunk, sizeof chunk)) != 0) {
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            int failed = errno;
+            close(fd);
+            throw LoadError{path + ": " + std::strerror(failed)};
+        }
+        text.append(chunk, static_cast<size_t>(got));
         if (static_cast<long>(text.size()) > MaxFileSize) {
-            std::fclose(in);
+            close(fd);
             throw LoadError{path + ": larger than " + std::to_string(MaxFileSize) + " bytes"};
         }
     }
-    int failed = std::ferror(in) ? errno : 0;
-    std::fclose(in);
-    if (failed) throw LoadError{path + ": " + std::strerror(failed)};
+    close(fd);
     return text;
 }
 

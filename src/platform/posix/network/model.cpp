@@ -4,6 +4,8 @@
 // A file that cannot be used leaves no network, never half of one: the calls then
 // answer as a machine without a network does, and the reason is kept for
 // ZpNetworkError.
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -71,12 +73,10 @@ int LoadFromEnvironmentLocked() {
         Install(nullptr, "");
         return 0;
     }
-    FILE* probe = std::fopen(path, "rb");
-    if (!probe) {
+    if (access(path, R_OK) != 0) {
         Install(nullptr, std::string(path) + ": " + std::strerror(errno));
         return -1;
     }
-    std::fclose(probe);
     return LoadLocked(path, true);
 }
 
@@ -102,17 +102,26 @@ bool FaultHits(int fault) {
 
 const Server* Network::FindServer(const std::u16string& name, bool* listed) const {
     size_t skip = name.find_first_not_of(u'\\');
-    std::u16string wanted = skip == std::u16string::npos ? u"" : name.substr(skip);
+    const std::u16string key = Fold(skip == std::u16string::npos ? u"" : name.substr(skip));
     if (listed) {
         *listed = false;
         for (const Provider& p : providers)
             for (const Domain& d : p.domains)
-                for (const std::string& s : d.servers)
-                    if (SameName(Utf8ToWide(s), wanted)) *listed = true;
+                *listed = *listed || Lists(d, key);
     }
+    return FindKey(key);
+}
+
+const Server* Network::FindKey(const std::u16string& key) const {
     for (const Server& s : servers)
-        if (SameName(Utf8ToWide(s.name), wanted)) return &s;
+        if (s.key == key) return &s;
     return nullptr;
+}
+
+bool Network::Lists(const Domain& domain, const std::u16string& key) {
+    for (const std::u16string& listed : domain.keys)
+        if (listed == key) return true;
+    return false;
 }
 
 // ----------------------------------------------------------------------------------

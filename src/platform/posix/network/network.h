@@ -31,16 +31,26 @@ struct Server {
     bool denied = false; // its share list is refused
     std::vector<Share> shares;
     std::shared_ptr<SmbServer> smb; // set for a real server: shares and files come from it
+    std::u16string key;             // the name in UTF-16, folded: what lookups compare
+    std::string ansiComment;        // the comment in the ANSI code page
 };
 
+// Every name below comes in three forms: UTF-8 as in the file, folded UTF-16 for
+// lookups, and ANSI as the enumeration hands it out; the last two made once, at load.
 struct Domain {
     std::string name;
-    std::vector<std::string> servers; // names, in the file's order
+    std::vector<std::string> servers;     // names, in the file's order
+    std::vector<std::u16string> keys;     // the servers' names, folded
+    std::vector<std::string> ansiServers; // the servers as "\\NAME", ANSI
+    std::u16string key;
+    std::string ansi;
 };
 
 struct Provider {
     std::string name;
     std::vector<Domain> domains;
+    std::u16string key;
+    std::string ansi;
 };
 
 // One network as read from a file; never changed once loaded, so that calls in flight
@@ -55,6 +65,10 @@ struct Network {
     // The server of that name (any case, leading backslashes allowed); null when none
     // is known. `listed` tells whether some domain lists it.
     const Server* FindServer(const std::u16string& name, bool* listed = nullptr) const;
+    // The server whose folded name is `key`, or null.
+    const Server* FindKey(const std::u16string& key) const;
+    // Whether `domain` lists the server whose folded name is `key`.
+    static bool Lists(const Domain& domain, const std::u16string& key);
 };
 
 // The current network, read from $ZARELIN_NETWORK on first use; null for none.

@@ -51,14 +51,9 @@ DWORD Failed(DWORD code) {
     return code;
 }
 
-Resource Container(DWORD display, const std::string& name, const Provider& provider) {
-    return {RESOURCETYPE_ANY,
-            display,
-            RESOURCEUSAGE_CONTAINER,
-            WideToAnsi(Utf8ToWide(name)),
-            "",
-            false,
-            WideToAnsi(Utf8ToWide(provider.name))};
+// A provider, domain or server: `ansi` is its name as handed out.
+Resource Container(DWORD display, const std::string& ansi, const Provider& provider) {
+    return {RESOURCETYPE_ANY, display, RESOURCEUSAGE_CONTAINER, ansi, "", false, provider.ansi};
 }
 
 // Windows lists disk and print shares, never the hidden ones whose names end in '$'.
@@ -69,10 +64,10 @@ bool Browsable(const Share& share) {
 
 void AddServers(const Network& net, const Provider& provider, const Domain& domain,
                 std::vector<Resource>& out) {
-    for (const std::string& name : domain.servers) {
-        Resource r = Container(RESOURCEDISPLAYTYPE_SERVER, "\\\\" + name, provider);
-        const Server* server = net.FindServer(Utf8ToWide(name));
-        r.comment = WideToAnsi(Utf8ToWide(server ? server->comment : ""));
+    for (size_t i = 0; i < domain.servers.size(); ++i) {
+        Resource r = Container(RESOURCEDISPLAYTYPE_SERVER, domain.ansiServers[i], provider);
+        const Server* server = net.FindKey(domain.keys[i]);
+        r.comment = server ? server->ansiComment : "";
         r.hasComment = true;
         out.push_back(std::move(r));
     }
@@ -80,10 +75,10 @@ void AddServers(const Network& net, const Provider& provider, const Domain& doma
 
 // The provider a server is reached through: the first that lists it, else the first.
 const Provider& ProviderOf(const Network& net, const std::u16string& server) {
+    const std::u16string key = Fold(server);
     for (const Provider& p : net.providers)
         for (const Domain& d : p.domains)
-            for (const std::string& s : d.servers)
-                if (SameName(Utf8ToWide(s), server)) return p;
+            if (Network::Lists(d, key)) return p;
     return net.providers.front();
 }
 
@@ -91,7 +86,7 @@ const Provider& ProviderOf(const Network& net, const std::u16string& server) {
 DWORD EntriesBelow(const Network& net, const NETRESOURCEA* container, std::vector<Resource>& out) {
     if (!container) {
         for (const Provider& p : net.providers)
-            out.push_back(Container(RESOURCEDISPLAYTYPE_NETWORK, p.name, p));
+            out.push_back(Container(RESOURCEDISPLAYTYPE_NETWORK, p.ansi, p));
         return ERROR_SUCCESS;
     }
     if (!(container->dwUsage & RESOURCEUSAGE_CONTAINER)) return ERROR_NOT_CONTAINER;
@@ -100,16 +95,18 @@ DWORD EntriesBelow(const Network& net, const NETRESOURCEA* container, std::vecto
         std::u16string name = AnsiToWide(container->lpProvider);
         if (SameName(name, WindowsNetwork) && FaultHits(ZpFaultBadProvider))
             return ERROR_BAD_PROVIDER;
+        const std::u16string key = Fold(name);
         for (const Provider& p : net.providers)
-            if (!only && SameName(Utf8ToWide(p.name), name)) only = &p;
+            if (!only && p.key == key) only = &p;
         if (!only) return ERROR_BAD_PROVIDER;
     }
     const char* remote = container->lpRemoteName;
     std::u16string wide = AnsiToWide(remote);
-    if (!remote || !*remote || (only && SameName(wide, Utf8ToWide(only->name)))) {
+    const std::u16string key = Fold(wide);
+    if (!remote || !*remote || (only && key == only->key)) {
         if (!only) return EntriesBelow(net, nullptr, out);
         for (const Domain& d : only->domains)
-            out.push_back(Container(RESOURCEDISPLAYTYPE_DOMAIN, d.name, *only));
+            out.push_back(Container(RESOURCEDISPLAYTYPE_DOMAIN, d.ansi, *only));
         return ERROR_SUCCESS;
     }
 
@@ -137,8 +134,7 @@ DWORD EntriesBelow(const Network& net, const NETRESOURCEA* container, std::vecto
             out.push_back({s.kind == ShareKind::Disk ? RESOURCETYPE_DISK : RESOURCETYPE_PRINT,
                            RESOURCEDISPLAYTYPE_SHARE, RESOURCEUSAGE_CONNECTABLE,
                            WideToAnsi(Utf8ToWide("\\\\" + server->name + "\\" + s.name)),
-                           WideToAnsi(Utf8ToWide(s.remark)), true,
-                           WideToAnsi(Utf8ToWide(provider.name))});
+                           WideToAnsi(Utf8ToWide(s.remark)), true, provider.ansi});
         }
         return ERROR_SUCCESS;
     }
@@ -147,7 +143,7 @@ DWORD EntriesBelow(const Network& net, const NETRESOURCEA* container, std::vecto
     for (const Provider& p : net.providers) {
         if (only && &p != only) continue;
         for (const Domain& d : p.domains) {
-            if (!SameName(Utf8ToWide(d.name), wide)) continue;
+            if (d.key != key) continue;
             AddServers(net, p, d, out);
             return ERROR_SUCCESS;
         }
