@@ -75,14 +75,17 @@ LONG KeyBelow(HKEY parent, const char* subKey, REGSAM access, OpenKey& key) {
     return AppendSubKey(key.key.path, subKey);
 }
 
-// The store's contents, read into a buffer each thread keeps, as reads are many.
-LONG ReadInto(const std::string& file, std::string** contents) {
-    thread_local std::string buffer;
-    *contents = &buffer;
-    return ReadStore(file, buffer);
+// Whether `key` is in its store now: ERROR_SUCCESS with `exists` set, or the error of
+// reading the store. Reads are many: the file is read into a buffer each thread keeps.
+LONG InStore(const OpenKey& key, bool* exists) {
+    thread_local std::string contents;
+    LONG code = ReadStore(key.file, contents);
+    if (code == ERROR_SUCCESS) *exists = KeyExists(*ParsedStore(contents), key.key);
+    return code;
 }
 
 } // namespace
+
 extern "C" {
 
 LONG RegCreateKeyExA(HKEY parent, const CHAR* subKey, DWORD /*reserved*/, CHAR* /*className*/,
@@ -94,11 +97,9 @@ LONG RegCreateKeyExA(HKEY parent, const CHAR* subKey, DWORD /*reserved*/, CHAR* 
     LONG code = KeyBelow(parent, subKey, access, key);
     if (code != ERROR_SUCCESS) return code;
     // An existing key opens without writing, so a read-only store still serves it.
-    std::string* contents;
-    code = ReadInto(key.file, &contents);
-    if (code != ERROR_SUCCESS) return code;
-    bool created = false;
-    if (!KeyExists(*ParsedStore(*contents), key.key)) {
+    bool exists = false, created = false;
+    if ((code = InStore(key, &exists)) != ERROR_SUCCESS) return code;
+    if (!exists) {
         code = UpdateStore(key.file, [&](Document& document) {
             if (KeyExists(document, key.key)) return false; // another host was quicker
             document.AddKey(key.key);
@@ -118,10 +119,9 @@ LONG RegOpenKeyExA(HKEY parent, const CHAR* subKey, DWORD /*options*/, REGSAM ac
     OpenKey key;
     LONG code = KeyBelow(parent, subKey, access, key);
     if (code != ERROR_SUCCESS) return code;
-    std::string* contents;
-    code = ReadInto(key.file, &contents);
-    if (code != ERROR_SUCCESS) return code;
-    if (!KeyExists(*ParsedStore(*contents), key.key)) return ERROR_FILE_NOT_FOUND;
+    bool exists = false;
+    if ((code = InStore(key, &exists)) != ERROR_SUCCESS) return code;
+    if (!exists) return ERROR_FILE_NOT_FOUND;
     *result = NewHandle(key);
     return ERROR_SUCCESS;
 }
@@ -132,11 +132,11 @@ LONG RegQueryValueExA(HKEY handle, const CHAR* name, DWORD* reserved, DWORD* typ
     if (!key) return ERROR_INVALID_HANDLE;
     if (reserved || (data && !size)) return ERROR_INVALID_PARAMETER;
     if (!(key->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    std::string* contents;
-    LONG code = ReadInto(key->file, &contents);
+    thread_local std::string contents; // reads are many: a buffer each thread keeps
+    LONG code = ReadStore(key->file, contents);
     if (code != ERROR_SUCCESS) return code;
     const std::string valueName = name ? name : "";
-    std::shared_ptr<const Document> document = ParsedStore(*contents);
+    std::shared_ptr<const Document> document = ParsedStore(contents);
     const Document::Line* entry = document->Find(key->key, valueName);
     DWORD valueType = REG_SZ;
     std::string value;
