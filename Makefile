@@ -1,15 +1,20 @@
 # Zarelin: the two commands a newcomer needs.
 #   make run   installs what is missing, builds, and starts zarelin-shell
 #   make test  installs what is missing, builds every flavour and runs every test
-#   make fuzz  runs each fuzz target for FUZZ_SECONDS (default 10 minutes)
+#   make fuzz  runs each fuzz target for FUZZ_RUNS executions (5 million), FUZZ_SECONDS at most
 
 JOBS ?= 2
-BUILD_PACKAGES := cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libncurses-dev tmux
+BUILD_PACKAGES := cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libncurses-dev tmux libsmbclient-dev
+# The real SMB server the tests start (smbd, smbpasswd).
+SMB_PACKAGES := samba
 WINDOWS_PACKAGES := g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 wine32:i386 bsdutils
 # The shipped 32-bit DLL runs under 32-bit Wine, its 64-bit counterpart under wine64.
 WINDOWS_ARCHS := i686 x86_64
 FUZZ_PACKAGES := clang libclang-rt-14-dev
-FUZZ_SECONDS ?= 600
+# A fuzz run's length is counted in executions, so that a slow or busy machine fuzzes
+# as deep as a fast one; the time is only a bound.
+FUZZ_RUNS ?= 5000000
+FUZZ_SECONDS ?= 7200
 
 .PHONY: all deps deps-linux test test-default test-asan test-windows $(WINDOWS_ARCHS:%=test-windows-%) \
         test-fuzz fuzz run bench bench-windows format clean
@@ -21,7 +26,7 @@ deps-linux:
 	@tools/install-deps.sh $(BUILD_PACKAGES)
 
 deps:
-	@tools/install-deps.sh $(BUILD_PACKAGES) $(WINDOWS_PACKAGES) $(FUZZ_PACKAGES)
+	@tools/install-deps.sh $(BUILD_PACKAGES) $(WINDOWS_PACKAGES) $(FUZZ_PACKAGES) $(SMB_PACKAGES)
 
 test: deps test-default test-asan test-windows test-fuzz
 	@echo "all test suites passed"
@@ -46,18 +51,21 @@ test-fuzz:
 	cmake --build --preset fuzz -j$(JOBS)
 	tests/fuzz/run.sh --fresh 7 build/fuzz
 
-# The same, long: new inputs are kept in build/fuzz/fuzz-work/corpus for the next run.
+# The same, deep: new inputs are kept in build/fuzz/fuzz-work/corpus for the next run.
 fuzz:
 	@tools/install-deps.sh $(BUILD_PACKAGES) $(FUZZ_PACKAGES)
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j$(JOBS)
-	tests/fuzz/run.sh $(FUZZ_SECONDS) build/fuzz
+	FUZZ_RUNS=$(FUZZ_RUNS) tests/fuzz/run.sh $(FUZZ_SECONDS) build/fuzz
 
 # Starts the shell in the current directory; C: stands for / (zarelin-shell --help).
+# The network is the example one (docs/network.md) unless NETWORK or $ZARELIN_NETWORK
+# names another.
+NETWORK ?= $(or $(ZARELIN_NETWORK),$(CURDIR)/examples/network/network.json)
 run: deps-linux
 	cmake --preset default >/dev/null
 	cmake --build --preset default -j$(JOBS)
-	@build/default/zarelin-shell
+	@build/default/zarelin-shell --network "$(NETWORK)"
 
 bench: deps-linux
 	cmake --preset default >/dev/null

@@ -6,11 +6,9 @@ namespace zarelin {
 
 bool CopyBounded(char* target, size_t size, const char* source, size_t length) {
     if (size == 0) return false;
-    size_t n = 0;
-    while (n < length && source[n] && n + 1 < size) {
-        target[n] = source[n];
-        ++n;
-    }
+    // The library's scan and copy: a name or a line is copied at every step of a search.
+    size_t n = strnlen(source, length < size - 1 ? length : size - 1);
+    std::memmove(target, source, n);
     target[n] = 0;
     return n == length || source[n] == 0;
 }

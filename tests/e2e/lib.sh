@@ -41,8 +41,8 @@ send() { tmux -L "$SOCKET" send-keys "$@"; }
 type_text() { tmux -L "$SOCKET" send-keys -l "$1"; }
 screen() { tmux -L "$SOCKET" capture-pane -p; }
 
-# The command line's text after the prompt (the row above the key labels).
-command_line() { screen | sed -n "$((ROWS - 1))p" | sed 's/^[^>]*>//'; }
+# The command line's text after the prompt (the last row, below the key labels).
+command_line() { screen | sed -n "${ROWS}p" | sed 's/^[^>]*>//'; }
 
 # Waits until the screen shows a line matching the extended regex $1 (at most $2 s).
 wait_for() {
@@ -70,6 +70,17 @@ wait_line_change() {
         sleep 0.05
     done
     printf '%s\n' "$line"
+}
+
+# Types the command line $1 afresh, presses Tab and fails unless the line becomes $2.
+complete() {
+    send C-u
+    type_text "$1"
+    wait_for ">$(sed 's/[\\.$]/\\&/g' <<<"$1")\$"
+    send Tab
+    local line
+    line=$(wait_line_change "$1")
+    [[ "$line" == "$2" ]] || fail "'$1' + Tab gave '$line', expected '$2'"
 }
 
 # The items of the framed menu on the screen, one a line, frame and check column cut.

@@ -14,15 +14,6 @@ cat >"$WORK/network.json" <<JSON
 JSON
 
 start_shell --network "$WORK/network.json"
-complete() {
-    send C-u
-    type_text "$1"
-    wait_for ">$(sed 's/[\\.$]/\\&/g' <<<"$1")\$"
-    send Tab
-    local line
-    line=$(wait_line_change "$1")
-    [[ "$line" == "$2" ]] || fail "'$1' + Tab gave '$line', expected '$2'"
-}
 complete 'dir \\' 'dir \\ALPHA\'
 # Retyping the line just completed would continue that search: another command word.
 complete 'type \\ALPHA\' 'type \\ALPHA\data\'

@@ -16,7 +16,9 @@ wait_for '>copy ProgramData\\$'
 
 tmux -L "$SOCKET" resize-window -x 30 -y 10
 ROWS=10
+# tmux crops the old screen at once; the shell's own redraw has the narrow prompt.
 wait_for '^Tab Next  S-Tab Prev  \^Space L$'
+wait_for '^C:\.\.\.[^>]{0,11}>'
 send C-u
 type_text "cd pro"
 send Tab

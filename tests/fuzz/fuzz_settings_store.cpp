@@ -1,6 +1,8 @@
 // The settings store over any file contents: the registry calls and the module's
 // settings load and save neither crash nor leak, read back what they wrote, and a write
 // keeps every line of the file it did not replace, also the lines it could not parse.
+// The store's file calls go to a file system in memory (its own call table), so that a
+// run costs no system call and no disk: the store's logic is what is fuzzed.
 //
 // Input: the store file's contents. A line "%%" ends them; the lines after it are
 //   1   the host's registry path (default "Software\Host")
@@ -13,8 +15,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
+#include <algorithm>
+#include <cerrno>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/state.h"
@@ -69,26 +74,155 @@ Input Parse(const uint8_t* data, size_t size) {
     return in;
 }
 
+// ----------------------------------------------------------------------------------
+// A file system in memory behind the store's call table: files and directories by
+// path, descriptors by number.
+
+// Fixed tables that keep their strings' room from run to run, so that the file system
+// itself allocates next to nothing: the store's own allocations are what a run costs.
+struct MemoryFile {
+    bool used = false;
+    std::string path;
+    std::string contents;
+};
+MemoryFile files[4]; // the store file and its temporary one; more would be a fault
+std::string directories[4];
+size_t directoryCount = 0;
+struct Descriptor {
+    bool used = false;
+    int file = -1; // index into files; -1 for a directory
+    size_t offset = 0;
+};
+Descriptor descriptors[16];
+constexpr int FirstDescriptor = 1000;
+
+int FindFile(const char* path) {
+    for (int i = 0; i < static_cast<int>(std::size(files)); ++i)
+        if (files[i].used && files[i].path == path) return i;
+    return -1;
+}
+bool IsDirectory(const char* path) {
+    for (size_t i = 0; i < directoryCount; ++i)
+        if (directories[i] == path) return true;
+    return false;
+}
+Descriptor* Find(int fd) {
+    size_t i = static_cast<size_t>(fd - FirstDescriptor);
+    return fd >= FirstDescriptor && i < std::size(descriptors) && descriptors[i].used
+               ? &descriptors[i]
+               : nullptr;
+}
+
+int MemoryOpen(const char* path, int flags, unsigned /*mode*/) {
+    int file = -1;
+    if (flags & O_DIRECTORY) {
+        if (!IsDirectory(path)) return errno = ENOENT, -1;
+    } else if ((file = FindFile(path)) < 0) {
+        if (!(flags & O_CREAT)) return errno = ENOENT, -1;
+        for (int i = 0; i < static_cast<int>(std::size(files)) && file < 0; ++i)
+            if (!files[i].used) file = i;
+        FUZZ_CHECK(file >= 0);
+        files[file].used = true;
+        files[file].path = path;
+        files[file].contents.clear();
+    } else if (flags & O_TRUNC) {
+        files[file].contents.clear();
+    }
+    for (size_t i = 0; i < std::size(descriptors); ++i) {
+        if (descriptors[i].used) continue;
+        descriptors[i] = {true, file, 0};
+        return FirstDescriptor + static_cast<int>(i);
+    }
+    return errno = EMFILE, -1;
+}
+ssize_t MemoryRead(int fd, void* data, size_t size) {
+    Descriptor* d = Find(fd);
+    if (!d || d->file < 0) return errno = EBADF, -1;
+    const std::string& contents = files[d->file].contents;
+    size_t n = std::min(size, contents.size() - std::min(contents.size(), d->offset));
+    std::memcpy(data, contents.data() + d->offset, n);
+    d->offset += n;
+    return static_cast<ssize_t>(n);
+}
+ssize_t MemoryWrite(int fd, const void* data, size_t size) {
+    Descriptor* d = Find(fd);
+    if (!d || d->file < 0) return errno = EBADF, -1;
+    files[d->file].contents.append(static_cast<const char*>(data), size);
+    return static_cast<ssize_t>(size);
+}
+int MemoryClose(int fd) {
+    Descriptor* d = Find(fd);
+    if (!d) return errno = EBADF, -1;
+    d->used = false;
+    return 0;
+}
+int StatOf(int file, struct stat* info) {
+    std::memset(info, 0, sizeof *info);
+    info->st_mode = (file < 0 ? S_IFDIR : S_IFREG) | 0600;
+    if (file >= 0) info->st_size = static_cast<off_t>(files[file].contents.size());
+    return 0;
+}
+int MemoryFstat(int fd, struct stat* info) {
+    Descriptor* d = Find(fd);
+    return d ? StatOf(d->file, info) : (errno = EBADF, -1);
+}
+int MemoryStat(const char* path, struct stat* info) {
+    int file = FindFile(path);
+    if (file >= 0 || IsDirectory(path)) return StatOf(file, info);
+    return errno = ENOENT, -1;
+}
+int MemoryRename(const char* from, const char* to) {
+    int source = FindFile(from), target = FindFile(to);
+    if (source < 0) return errno = ENOENT, -1;
+    if (target >= 0) {
+        std::swap(files[target].contents, files[source].contents);
+        files[source].used = false;
+    } else {
+        files[source].path = to;
+    }
+    return 0;
+}
+int MemoryUnlink(const char* path) {
+    int file = FindFile(path);
+    if (file < 0) return errno = ENOENT, -1;
+    files[file].used = false;
+    return 0;
+}
+int MemoryMkdir(const char* path, unsigned /*mode*/) {
+    if (IsDirectory(path)) return errno = EEXIST, -1;
+    FUZZ_CHECK(directoryCount < std::size(directories));
+    directories[directoryCount++] = path;
+    return 0;
+}
+// fsync, fchmod and flock: nothing to wait for, keep or share.
+int MemoryFsync(int) {
+    return 0;
+}
+int MemoryFchmod(int, unsigned) {
+    return 0;
+}
+int MemoryFlock(int, int) {
+    return 0;
+}
+
+template <typename Fn> void Install(const char* name, Fn fn) {
+    FUZZ_CHECK(ZpRegistrySetSystemCall(name, reinterpret_cast<ZpSystemCall>(fn)) == 0);
+}
+
 std::string storeFile;
 
+// The store file's contents, and no other file.
 void WriteStore(const std::string& contents) {
-    int fd = open(storeFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    FUZZ_CHECK(fd >= 0);
-    FUZZ_CHECK(write(fd, contents.data(), contents.size()) ==
-               static_cast<ssize_t>(contents.size()));
-    close(fd);
+    for (MemoryFile& f : files)
+        f.used = false;
+    files[0].used = true;
+    files[0].path = storeFile;
+    files[0].contents = contents;
 }
 
 std::string ReadStoreFile() {
-    std::string contents;
-    int fd = open(storeFile.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return contents;
-    char chunk[8192];
-    ssize_t got;
-    while ((got = read(fd, chunk, sizeof chunk)) > 0)
-        contents.append(chunk, static_cast<size_t>(got));
-    close(fd);
-    return contents;
+    int file = FindFile(storeFile.c_str());
+    return file < 0 ? "" : files[file].contents;
 }
 
 // The file as lines, each without its line feed; a carriage return is part of its line,
@@ -213,34 +347,33 @@ void CheckSaved(HKEY key) {
     }
 }
 
-int spareFd = -1; // the lowest free descriptor after start-up: a leak would raise it
-
-std::string scratch; // the temporary $XDG_CONFIG_HOME, removed at exit
-
-void RemoveScratch() {
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch, ignored);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // A tmpfs keeps the writes (temporary file, fsync, rename) fast when there is one.
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string dir = std::string(base) + "/zarelin-fuzz-settings-XXXXXX";
-    FUZZ_CHECK(mkdtemp(&dir[0]) != nullptr);
-    scratch = dir;
-    std::atexit(RemoveScratch);
-    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", "/fuzz", 1); // a path only the memory file system knows
     unsetenv("ZARELIN_NETWORK");
-    mkdir((dir + "/zarelin").c_str(), 0700);
     storeFile = ZpRegistryPath();
-    FUZZ_CHECK(storeFile == dir + "/zarelin/registry.txt");
+    FUZZ_CHECK(storeFile == "/fuzz/zarelin/registry.txt");
+    Install("open", MemoryOpen);
+    Install("read", MemoryRead);
+    Install("write", MemoryWrite);
+    Install("fsync", MemoryFsync);
+    Install("rename", MemoryRename);
+    Install("close", MemoryClose);
+    Install("fstat", MemoryFstat);
+    Install("stat", MemoryStat);
+    Install("fchmod", MemoryFchmod);
+    Install("unlink", MemoryUnlink);
+    Install("mkdir", MemoryMkdir);
+    Install("flock", MemoryFlock);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Input in = Parse(data, size);
+    directoryCount = 0;
+    for (const char* dir : {"/", "/fuzz", "/fuzz/zarelin"})
+        directories[directoryCount++] = dir;
     WriteStore(in.file);
     ZpRegistrySetWorkgroup(in.hasWorkgroup ? in.workgroup.c_str() : nullptr);
     const std::vector<std::string> original = Lines(in.file);
@@ -307,10 +440,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(RegCloseKey(key) == ERROR_INVALID_HANDLE);
     }
 
-    int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (spareFd < 0) spareFd = fd;
-    FUZZ_CHECK(fd <= spareFd + 8);
-    close(fd);
+    // Every descriptor the store opened is closed, and no temporary file is left.
+    for (const Descriptor& d : descriptors)
+        FUZZ_CHECK(!d.used);
+    for (const MemoryFile& f : files)
+        FUZZ_CHECK(!f.used || f.path == storeFile);
     Host = StartupInfo{};
+    // The store keeps the document it last read; an empty one in its place leaves
+    // nothing of this run behind, so that libFuzzer need not look for a leak (a slow
+    // rerun) after a run whose allocations and frees do not pair up.
+    WriteStore("");
+    DWORD needed = 0;
+    RegQueryValueExA(HKEY_CURRENT_USER, "none", nullptr, nullptr, nullptr, &needed);
     return 0;
 }

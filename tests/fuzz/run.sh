@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the fuzz targets one after the other, each for SECONDS on its seed corpus, and
 # fails on the first finding of any (the input lands in BUILD/fuzz-work/artifacts).
+# With $FUZZ_RUNS set, each runs for that many executions instead, SECONDS at most.
 #
 #   tests/fuzz/run.sh [--fresh] SECONDS [BUILD] [TARGET...]
 #
@@ -17,7 +18,8 @@ seconds=${1:?usage: run.sh [--fresh] SECONDS [BUILD] [TARGET...]}
 build=${2:-build/fuzz}
 shift $(($# < 2 ? $# : 2))
 targets=("$@")
-[[ ${#targets[@]} -gt 0 ]] || targets=(fuzz_word_insert fuzz_cursor fuzz_settings_store fuzz_network_file)
+[[ ${#targets[@]} -gt 0 ]] || targets=(fuzz_word_insert fuzz_cursor fuzz_settings_store fuzz_network_file fuzz_smb_names)
+runs=${FUZZ_RUNS:-}
 
 here=$(cd "$(dirname "$0")" && pwd)
 work=$build/fuzz-work
@@ -36,6 +38,7 @@ for target in "${targets[@]}"; do
     esac
     args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="$max_len"
           -print_final_stats=1 -artifact_prefix="$work/artifacts/$target-")
+    [[ -n $runs ]] && args+=(-runs="$runs")
     [[ -f $here/$target.dict ]] && args+=(-dict="$here/$target.dict")
     mkdir -p "$work/corpus/$target"
     log=$work/$target.log
@@ -46,8 +49,10 @@ for target in "${targets[@]}"; do
         status=FAILED
         failed+=("$target")
     fi
-    runs=$(awk '/number_of_executed_units/ {print $2}' "$log")
-    printf '%-20s %-6s %10s executions in %ss\n' "$target" "$status" "${runs:-?}" $((SECONDS - start))
+    done_runs=$(awk '/number_of_executed_units/ {print $2}' "$log")
+    took=$((SECONDS - start))
+    printf '%-20s %-6s %10s executions in %ss (%s a second)\n' "$target" "$status" \
+        "${done_runs:-?}" "$took" "$(( ${done_runs:-0} / (took > 0 ? took : 1) ))"
     if [[ $status == FAILED ]]; then
         grep -E 'check failed|ERROR:|SUMMARY|runtime error|Test unit written' "$log" | head -20 >&2
         echo "full log: $log" >&2

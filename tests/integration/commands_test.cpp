@@ -253,7 +253,36 @@ TEST_F(Commands, ChangeDirectoryCompletesDirectoriesOnly) {
     host.commandLine = "cd  pro"; // the word is not the third character: no filter
     host.List(-1);
     ASSERT_EQ(host.menus.size(), 2u);
-    EXPECT_EQ(MenuTexts(host.menus[1]), (std::vector<std::string>{"program.exe", "projects\\"}));
+    // '.profile' matches through its 8.3 name PRO~6NJR, as on Windows.
+    EXPECT_EQ(MenuTexts(host.menus[1]),
+              (std::vector<std::string>{".profile", "program.exe", "projects\\"}));
+}
+
+// With "Short file names" on, a name that has an 8.3 name is inserted by it, and the
+// line it makes completes again: the 8.3 name leads into its directory.
+TEST_F(Commands, ShortFileNamesInsertsEightDotThreeNamesThatCompleteAgain) {
+    tree.Add({"Program Files/", "Program Files/readme.txt", "Program Files/Read Me First.txt"});
+    struct Case {
+        bool shortNames;
+        std::string line;
+        std::string expected;
+    } cases[] = {
+        {false, "copy pro", "copy \"Program Files\\\""},
+        {true, "copy pro", "copy PRO~55X8\\"},
+        {true, "copy pro~55", "copy PRO~55X8\\"},
+        {false, "copy pro~55", "copy \"Program Files\\\""},
+        {true, "type PRO~55X8\\read*first", "type PRO~55X8\\REA~7EES.TXT"},
+        {true, "type PRO~55X8\\readme", "type PRO~55X8\\readme.txt"},
+        {false, "type pro~55x8\\read*first", "type \"pro~55x8\\Read Me First.txt\""},
+    };
+    for (const Case& c : cases) {
+        HeadlessHost host;
+        if (c.shortNames) host.Pick(ShortFileNamesItem);
+        host.commandLine = c.line;
+        host.Next();
+        EXPECT_EQ(host.commandLine, c.expected) << c.line;
+        if (c.shortNames) host.Pick(ShortFileNamesItem); // the store is shared by the cases
+    }
 }
 
 TEST_F(Commands, EditorStepsOnlyForAWordAtTheEndOfTheLine) {

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -72,12 +73,14 @@ class PosixFiles : public ::testing::Test {
 };
 
 struct Listing {
-    DWORD error; // FindFirstFileA's error, or the last error once the listing ended
-    Names names; // sorted; a directory's name ends in '/'
+    DWORD error;                                   // FindFirstFileA's error, or the last error
+                                                   // once the listing ended
+    Names names;                                   // sorted; a directory's name ends in '/'
+    std::map<std::string, std::string> shortNames; // by name, those that have one
 };
 
 Listing List(const std::string& mask) {
-    Listing listing{ERROR_SUCCESS, {}};
+    Listing listing{ERROR_SUCCESS, {}, {}};
     WIN32_FIND_DATAA data;
     HANDLE search = FindFirstFileA(mask.c_str(), &data);
     if (search == INVALID_HANDLE_VALUE) {
@@ -85,9 +88,10 @@ Listing List(const std::string& mask) {
         return listing;
     }
     do {
-        EXPECT_EQ(data.cAlternateFileName[0], '\0') << data.cFileName;
         listing.names.push_back(std::string(data.cFileName) +
                                 (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? "/" : ""));
+        if (data.cAlternateFileName[0])
+            listing.shortNames[data.cFileName] = data.cAlternateFileName;
     } while (FindNextFileA(search, &data));
     listing.error = GetLastError();
     EXPECT_TRUE(FindClose(search));
@@ -123,7 +127,8 @@ TEST_F(PosixFiles, MasksMatchAsOnWindows) {
         {"Q:\\*",
          End,
          {".profile", "Notes.TXT", "README", "a.b.c", "notepad.exe", "notes/", "x", "xy"}},
-        {"Q:\\*.", End, {"README", "notes/", "x", "xy"}},
+        // ".profile" has the 8.3 name PRO~6NJR, which has no dot: as on Windows.
+        {"Q:\\*.", End, {".profile", "README", "notes/", "x", "xy"}},
         {"Q:\\x.*", End, {"x"}},
         {"Q:\\?y", End, {"xy"}},
         {"Q:\\?", End, {"x"}},
@@ -139,6 +144,42 @@ TEST_F(PosixFiles, MasksMatchAsOnWindows) {
         {"Q:\\note", ERROR_FILE_NOT_FOUND, {}},
         {"Q:\\nothing*", ERROR_FILE_NOT_FOUND, {}},
     });
+}
+
+TEST_F(PosixFiles, EightDotThreeNamesAreMadeMatchedAndFollowed) {
+    Add({"Program Files/", "Program Files/readme.txt", "Program Data/", "index.html", ".profile",
+         "a.b.c", "x+y=z.tar.gz", "\xc3\xa9t\xc3\xa9.txt", "README", "~", "toolongname"});
+    // Each long name has the same 8.3 name in every listing: the scheme is part of the
+    // contract, as stored paths and typed masks rely on it. Valid 8.3 names have none.
+    const std::map<std::string, std::string> expected = {
+        {"Program Files", "PRO~55X8"},
+        {"Program Data", "PRO~2Q85"},
+        {"index.html", "IND~FH8P.HTM"},
+        {".profile", "PRO~6NJR"},
+        {"a.b.c", "AB~3V3M.C"},
+        {"x+y=z.tar.gz", "X_Y~WLT1.GZ"},
+        {"\x82t\x82.txt", "_T_~AT38.TXT"},
+        {"toolongname", "TOO~DGMY"},
+    };
+    EXPECT_EQ(List("Q:\\*").shortNames, expected);
+    Check({
+        // A mask matches either name, letter case ignored.
+        {"Q:\\pro~55*", End, {"Program Files/"}},
+        {"Q:\\PRO~2Q85", End, {"Program Data/"}},
+        {"Q:\\*.htm", End, {"index.html"}},
+        {"Q:\\*~*.*",
+         End,
+         {".profile", "Program Data/", "Program Files/", "a.b.c", "index.html", "toolongname",
+          "x+y=z.tar.gz", "~", "\x82t\x82.txt"}},
+        {"Q:\\file*", ERROR_FILE_NOT_FOUND, {}},
+        // A path names a directory by either name.
+        {"Q:\\pro~55x8\\*", End, {"../", "./", "readme.txt"}},
+        {"Q:\\PRO~55X8\\READ*", End, {"readme.txt"}},
+        {"Q:\\PRO~55X9\\*", ERROR_PATH_NOT_FOUND, {}},
+    });
+    char translated[PATH_MAX];
+    ASSERT_TRUE(ZpTranslatePath("Q:\\PRO~55X8\\readme.txt", translated, sizeof translated));
+    EXPECT_EQ(translated, root_ + "/Program Files/readme.txt");
 }
 
 dirent* UnknownType(DIR* stream) {

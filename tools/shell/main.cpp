@@ -32,7 +32,11 @@ const char Usage[] =
     "usage: zarelin-shell [--module PATH] [--root DIR] [--network FILE]\n"
     "  --module PATH   the module to load (default: libzarelin.so beside this program)\n"
     "  --root DIR      the directory drive C: stands for (default: /)\n"
-    "  --network FILE  the simulated network (default: $ZARELIN_NETWORK)\n";
+    "  --network FILE  the network to complete servers and shares from (default:\n"
+    "                  $ZARELIN_NETWORK): a JSON file of domains, servers and their\n"
+    "                  shares, each share a local folder or a real SMB server's; its\n"
+    "                  format is in docs/network.md, an example in\n"
+    "                  examples/network/network.json\n";
 
 [[noreturn]] void Fail(const std::string& message) {
     std::fprintf(stderr, "zarelin-shell: %s\n", message.c_str());
@@ -64,7 +68,7 @@ std::string AskLine(const std::string& question) {
     const std::string prompt = Utf8ToOem(question);
     for (;;) {
         DrawScreen();
-        const int width = screen::Width(), row = screen::Height() - 1;
+        const int width = screen::Width(), row = std::max(KeyLabelRow(), 0);
         const int room = width - static_cast<int>(prompt.size());
         scroll = ScrollToShow(scroll, answer.cursor(), answer.text().size(), room);
         screen::Fill(0, row, width, ' ', Look::Reverse);

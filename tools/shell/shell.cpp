@@ -60,11 +60,11 @@ void DrawKeyLabels(int row, int width) {
 
 void DrawCommandScreen() {
     const int width = screen::Width(), height = screen::Height();
-    const int lineRow = height >= 2 ? height - 2 : 0;
+    const int lineRow = CommandLineRow();
     screen::Clear();
 
-    // Output above the prompt, newest at the bottom, long lines wrapped.
-    int y = lineRow - 1;
+    // Output above the key labels, newest at the bottom, long lines wrapped.
+    int y = KeyLabelRow() - 1;
     for (auto it = Shell.output.rbegin(); it != Shell.output.rend() && y >= 0; ++it) {
         const size_t w = static_cast<size_t>(width);
         const size_t rows = std::max<size_t>(1, (it->size() + w - 1) / w);
@@ -81,9 +81,9 @@ void DrawCommandScreen() {
 
     if (height >= 2) {
         if (Shell.notice.empty())
-            DrawKeyLabels(height - 1, width);
+            DrawKeyLabels(KeyLabelRow(), width);
         else
-            screen::Put(0, height - 1, Shell.notice, Look::Reverse);
+            screen::Put(0, KeyLabelRow(), Shell.notice, Look::Reverse);
     }
     screen::SetCursor(static_cast<int>(prompt.size() + Shell.line.cursor() - Shell.scroll),
                       lineRow);
@@ -138,6 +138,17 @@ void AddOutputBytes(const char* data, size_t size) {
 void EndOutputBytes() {
     if (!Shell.pendingOutput.empty()) AddOutput(Shell.pendingOutput);
     Shell.pendingOutput.clear();
+}
+
+// The command line is the last row: the module reads 256 characters of the console
+// from the start of its row, and a row below it (the key labels) would run into that
+// read, so that a cursor inside the line would count as its end.
+int CommandLineRow() {
+    return std::max(screen::Height() - 1, 0);
+}
+
+int KeyLabelRow() {
+    return screen::Height() >= 2 ? screen::Height() - 2 : -1;
 }
 
 std::string Prompt(int width) {

@@ -37,6 +37,11 @@ void AddOutputOem(const std::string& oem);
 void AddOutputBytes(const char* data, size_t size);
 void EndOutputBytes();
 
+// The rows of the command screen: the command line last, the key labels (or a
+// notice) just above it, -1 on a screen of one row.
+int CommandLineRow();
+int KeyLabelRow();
+
 // The prompt for a screen `width` columns wide, OEM, ending in '>'.
 std::string Prompt(int width);
 

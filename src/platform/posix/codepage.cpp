@@ -3,12 +3,11 @@
 // Each single-byte page is read from iconv once, one byte at a time, into a table;
 // every later conversion is a lookup. So no iconv state is shared between callers, a
 // conversion cannot fail half-way, and converting a file name costs no system call.
+#include "names.h"
 #include "win32.h"
 #include "zp_codepage.h"
 
 #include <iconv.h>
-#include <locale.h>
-#include <wctype.h>
 
 #include <algorithm>
 #include <atomic>
@@ -21,7 +20,11 @@
 
 namespace {
 
-constexpr UINT CodePageUtf8 = 65001;
+using zp::CodePageUtf8;
+using zp::DecodeUtf8;
+using zp::EncodeUtf8;
+using zp::UpperOf;
+
 constexpr UINT AnsiCodePage = 1252;
 constexpr UINT DefaultOemCodePage = 437;
 constexpr char32_t Replacement = 0xFFFD;
@@ -54,15 +57,6 @@ struct CodePage {
         return true;
     }
 };
-
-// Windows compares file names by the upper-case table of the whole of Unicode; the
-// C.UTF-8 locale has one. Without it, ASCII and Latin-1 letters still fold.
-char32_t UpperOf(char32_t c) {
-    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
-    if (unicode) return towupper_l(c, unicode);
-    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
-    return c;
-}
 
 // Fills the reverse lookup and the upper-case table from `toUnicode`. `defined` tells
 // the bytes the page itself defines: an undefined byte stands for the character of
@@ -183,72 +177,6 @@ const CodePage* PageFor(UINT codePage) {
     if (codePage == CP_ACP || codePage == AnsiCodePage) return Ansi();
     if (codePage == CP_OEMCP) return Oem();
     return FindPage(codePage);
-}
-
-// Decodes the character at `s`, of which `n` bytes may be read; returns the bytes it
-// takes. An ill-formed sequence becomes U+FFFD for its longest well-formed start (at
-// least one byte), as Windows does. A terminator ends any sequence, so zero-terminated
-// text can pass SIZE_MAX.
-size_t DecodeUtf8(const unsigned char* s, size_t n, char32_t* c) {
-    unsigned char lead = s[0];
-    if (lead < 0x80) {
-        *c = lead;
-        return 1;
-    }
-    size_t length;
-    char32_t value;
-    unsigned char low = 0x80, high = 0xBF; // bounds of the next byte: no overlong or surrogate
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        value = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        value = lead & 0x0F;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        value = lead & 0x07;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        *c = Replacement;
-        return 1;
-    }
-    for (size_t i = 1; i < length; ++i) {
-        if (i >= n || s[i] < low || s[i] > high) {
-            *c = Replacement;
-            return i;
-        }
-        value = value << 6 | (s[i] & 0x3F);
-        low = 0x80;
-        high = 0xBF;
-    }
-    *c = value;
-    return length;
-}
-
-size_t EncodeUtf8(char32_t c, unsigned char* out) {
-    if (c < 0x80) {
-        out[0] = static_cast<unsigned char>(c);
-        return 1;
-    }
-    if (c < 0x800) {
-        out[0] = static_cast<unsigned char>(0xC0 | c >> 6);
-        out[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-        return 2;
-    }
-    if (c < 0x10000) {
-        out[0] = static_cast<unsigned char>(0xE0 | c >> 12);
-        out[1] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
-        out[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-        return 3;
-    }
-    out[0] = static_cast<unsigned char>(0xF0 | c >> 18);
-    out[1] = static_cast<unsigned char>(0x80 | (c >> 12 & 0x3F));
-    out[2] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
-    out[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    return 4;
 }
 
 bool IsHighSurrogate(char16_t u) {
@@ -452,3 +380,12 @@ bool ZpUtf8ToOem(const char* utf8, char* out, size_t outSize) {
 }
 
 } // extern "C"
+
+namespace zp {
+
+const unsigned char* UpperTable(UINT codePage) {
+    const CodePage* page = PageFor(codePage);
+    return page ? page->upper : Ansi()->upper;
+}
+
+} // namespace zp

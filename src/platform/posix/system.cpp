@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "netmodel.h"
+#include "network/network.h"
 #include "win32.h"
 
 namespace {

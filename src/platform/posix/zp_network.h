@@ -1,20 +1,22 @@
-// The host's side of the simulated network.
+// The host's side of the network.
 //
 // The network (providers, their domains, the servers of each domain, each server's
 // shares) is read from the JSON file named by $ZARELIN_NETWORK when a call first needs
 // it, and again after ZpNetworkReload(). Without the variable, or without the file,
 // there is no network: the enumeration and listing calls answer ERROR_NO_NETWORK, as on
-// a machine without one. The file:
+// a machine without one. The file's format is described in docs/network.md; in short:
 //
 //   { "platform": "nt",             // or "other": the family GetVersionExA reports
 //     "workgroup": "HOME",          // the registry's workgroup value (other family)
 //     "domain": "CORP",             // the primary domain NetServerEnum lists
 //     "providers": [ { "name": "Microsoft Windows Network",
-//                      "domains": [ { "name": "CORP", "servers": ["ALPHA"] } ] } ],
+//                      "domains": [ { "name": "CORP", "servers": ["ALPHA", "NAS"] } ] } ],
 //     "servers": { "ALPHA": { "comment": "", "denied": false, "shares": [
 //         { "name": "data", "type": "disk", "path": "dirs/data", "remark": "" },
 //         { "name": "laser", "type": "printer" }, { "name": "C$", "type": "special" },
-//         { "name": "IPC$", "type": "ipc" } ] } } }
+//         { "name": "IPC$", "type": "ipc" } ] },
+//       "NAS": { "smb": { "address": "192.168.1.5", "port": 445, "timeout": 5000,
+//                         "credentials": "nas.credentials" } } } }
 //
 // Every key is optional except the names; unknown keys are errors, so that a mistyped
 // one is not silently ignored. Comments are allowed. Share types: "disk", "printer",
@@ -22,13 +24,22 @@
 // "path" is the local directory behind it, relative to the file's directory. A server
 // named in a domain but not under "servers" has no shares; one under "servers" but in
 // no domain is reachable by name without being listed. "denied": its share list is
-// refused (ERROR_ACCESS_DENIED). Names are UTF-8 and compared without regard to case;
-// the A calls hand them out in the ANSI code page (1252), the NETAPI32 calls in UTF-16.
+// refused (ERROR_ACCESS_DENIED). A server with "smb" is real: its shares and the files
+// in them come from the server at that address, through libsmbclient, as the guest
+// account or as the user the credentials file names. Names are UTF-8 and compared
+// without regard to case; the A calls hand them out in the ANSI code page (1252), the
+// NETAPI32 calls in UTF-16.
 #pragma once
 
 #include "win32.h"
 
 // Win32 codes the network calls answer that the module never names itself.
+#ifndef ERROR_BAD_NET_NAME
+#define ERROR_BAD_NET_NAME 67L
+#endif
+#ifndef ERROR_SEM_TIMEOUT
+#define ERROR_SEM_TIMEOUT 121L
+#endif
 #ifndef ERROR_INVALID_LEVEL
 #define ERROR_INVALID_LEVEL 124L
 #endif
@@ -103,3 +114,18 @@ enum ZpNetworkFault {
 // Makes `fault` hit the next `times` calls it touches (-1: every call, 0: none).
 // Returns 0, or -1 for an unknown fault.
 ZARELIN_PLATFORM_API int ZpNetworkSetFault(int fault, int times);
+
+// Stand-ins for tests: replaces one of the libsmbclient calls through which real
+// servers are read, by name, cast to ZpSystemCall. The calls, with libsmbclient's own
+// signatures (libsmbclient.h):
+//   "opendir"   SMBCFILE* (SMBCCTX* context, const char* url)    smbc_opendir_fn
+//   "readdir"   struct smbc_dirent* (SMBCCTX* context, SMBCFILE* dir)
+//   "closedir"  int (SMBCCTX* context, SMBCFILE* dir)
+// The URL is "smb://host:port/" for the share list, "smb://host:port/share/dir" for a
+// folder, with every byte but letters, digits, "-._~" and '/' escaped as %XX; a failed
+// opendir leaves its reason in errno. While "opendir" is replaced no libsmbclient
+// context is made and `context` is null, so replace the three together. A null call
+// puts that one's default back; a null name puts all of them back. Returns 0, or -1
+// for an unknown name.
+typedef void (*ZpSystemCall)(void);
+ZARELIN_PLATFORM_API int ZpSmbSetSystemCall(const char* name, ZpSystemCall call);

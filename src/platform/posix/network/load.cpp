@@ -1,26 +1,21 @@
-// The simulated network's model: read from JSON, checked, and swapped in whole.
+// Reading the network file: JSON, checked key by key, into a Network.
 //
-// A file that cannot be used leaves no network, never half of one: the calls then
-// answer as a machine without a network does, and the reason is kept for
-// ZpNetworkError.
-#include "netmodel.h"
-
-#include <locale.h>
-#include <wctype.h>
+// Every complaint names the file and the line or key it is about, so that a mistyped
+// file is mended in one look; a file that cannot be used yields no network at all.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
-#include <mutex>
 #include <nlohmann/json.hpp>
 
-#include "zp_network.h"
-#include "zp_registry.h"
+#include "network/network.h"
+#include "network/smb.h"
 
 namespace zp {
 
@@ -29,18 +24,9 @@ namespace {
 using Json = nlohmann::ordered_json;
 namespace fs = std::filesystem;
 
-constexpr int MaxNesting = 16;                  // the format itself needs 6 levels
+constexpr int MaxNesting = 16;                  // the format itself needs 7 levels
 constexpr long MaxFileSize = 16L * 1024 * 1024; // far beyond any network worth typing
 constexpr size_t MaxNameBytes = 1024;           // room for oversized names, not for junk
-constexpr UINT CodePageUtf8 = 65001;
-
-// Thrown inside the loader only, with the text ZpNetworkError reports.
-struct LoadError {
-    std::string text;
-};
-
-// ----------------------------------------------------------------------------------
-// Reading and checking the file.
 
 // The line where brackets first nest deeper than `cap`, or 0. Strings and comments are
 // skipped so that brackets inside them do not count.
@@ -104,6 +90,24 @@ class Reader {
             Unique(net->providers[i].domains, Index("providers", i) + ".domains",
                    [](const Domain& d) { return d.name; });
         Unique(net->servers, "servers", [](const Server& s) { return s.name; });
+        // The names' lookup and ANSI forms, made once here.
+        auto ansi = [](const std::string& utf8) { return WideToAnsi(Utf8ToWide(utf8)); };
+        for (Server& s : net->servers) {
+            s.key = Fold(Utf8ToWide(s.name));
+            s.ansiComment = ansi(s.comment);
+        }
+        for (Provider& p : net->providers) {
+            p.key = Fold(Utf8ToWide(p.name));
+            p.ansi = ansi(p.name);
+            for (Domain& d : p.domains) {
+                d.key = Fold(Utf8ToWide(d.name));
+                d.ansi = ansi(d.name);
+                for (const std::string& s : d.servers) {
+                    d.keys.push_back(Fold(Utf8ToWide(s)));
+                    d.ansiServers.push_back(ansi("\\\\" + s));
+                }
+            }
+        }
         for (const Server& s : net->servers)
             Unique(s.shares, "servers." + s.name, [](const Share& sh) { return sh.name; });
         return net;
@@ -172,7 +176,7 @@ class Reader {
         Expect(value, Json::value_t::object, key, "a provider object");
         Keys(value, key, {"name", "domains"});
         if (!value.contains("name")) Fail(Child(key, "name"), "missing");
-        Provider provider{Name(value["name"], Child(key, "name"), false), {}};
+        Provider provider{Name(value["name"], Child(key, "name"), false), {}, {}, {}};
         if (!value.contains("domains")) return provider;
         const Json& list = value["domains"];
         std::string listKey = Child(key, "domains");
@@ -183,7 +187,7 @@ class Reader {
             Expect(entry, Json::value_t::object, at, "a domain object");
             Keys(entry, at, {"name", "servers"});
             if (!entry.contains("name")) Fail(Child(at, "name"), "missing");
-            Domain domain{Name(entry["name"], Child(at, "name"), true), {}};
+            Domain domain{Name(entry["name"], Child(at, "name"), true), {}, {}, {}, {}, {}};
             if (entry.contains("servers")) {
                 const Json& servers = entry["servers"];
                 std::string serversKey = Child(at, "servers");
@@ -200,9 +204,17 @@ class Reader {
         Server server;
         server.name = Name(Json(name), key, true);
         Expect(value, Json::value_t::object, key, "a server object");
-        Keys(value, key, {"comment", "denied", "shares"});
+        Keys(value, key, {"comment", "denied", "shares", "smb"});
         server.comment = Text(value, "comment", key, false);
         server.denied = Flag(value, "denied", key);
+        if (value.contains("smb")) {
+            // A real server names its own shares and decides whom it refuses.
+            for (const char* own : {"shares", "denied"})
+                if (value.contains(own))
+                    Fail(Child(key, own), "a server reached over SMB lists its own shares");
+            server.smb = std::make_shared<SmbServer>(ReadSmb(value["smb"], Child(key, "smb")));
+            return server;
+        }
         if (!value.contains("shares")) return server;
         const Json& list = value["shares"];
         std::string listKey = Child(key, "shares");
@@ -210,6 +222,46 @@ class Reader {
         for (size_t i = 0; i < list.size(); ++i)
             server.shares.push_back(ReadShare(list[i], Index(listKey, i)));
         return server;
+    }
+
+    // How a real server is reached: {"address": "host", "port": 445, "timeout": 5000,
+    // "credentials": "file"}; only the address is required.
+    SmbSettings ReadSmb(const Json& value, const std::string& key) const {
+        Expect(value, Json::value_t::object, key, "an object with the server's address");
+        Keys(value, key, {"address", "port", "timeout", "credentials"});
+        SmbSettings smb;
+        smb.host = Text(value, "address", key, true);
+        if (smb.host.empty() || smb.host.find_first_of("/\\ ") != std::string::npos)
+            Fail(Child(key, "address"), "\"" + smb.host + "\" is not a host name or address");
+        smb.port = Integer(value, "port", key, 1, 65535, smb.port);
+        smb.timeoutMs = Integer(value, "timeout", key, 1, 600000, smb.timeoutMs);
+        std::string file = Text(value, "credentials", key, false);
+        if (file.empty()) return smb;
+        smb.credentials = (base_ / file).lexically_normal().string();
+        std::string text, why;
+        try {
+            text = ReadNetworkFile(smb.credentials);
+        } catch (const LoadError& e) {
+            Fail(Child(key, "credentials"), e.text);
+        }
+        if (!ParseCredentials(text, &smb, &why))
+            Fail(Child(key, "credentials"), smb.credentials + ": " + why);
+        return smb;
+    }
+
+    int Integer(const Json& object, const char* name, const std::string& key, long low, long high,
+                int fallback) const {
+        if (!object.contains(name)) return fallback;
+        const Json& value = object[name];
+        std::string at = Child(key, name);
+        if (!value.is_number_integer())
+            Fail(at, std::string("expected a whole number, found ") + value.type_name());
+        bool fits = value.is_number_unsigned()
+                        ? value.get<unsigned long long>() <= static_cast<unsigned long long>(high)
+                        : value.get<long long>() <= high;
+        if (!fits || value.get<long long>() < low)
+            Fail(at, "not between " + std::to_string(low) + " and " + std::to_string(high));
+        return static_cast<int>(value.get<long long>());
     }
 
     Share ReadShare(const Json& value, const std::string& key) const {
@@ -288,8 +340,10 @@ class FirstError : public nlohmann::json_sax<Json> {
     }
 };
 
-std::shared_ptr<const Network> Parse(const std::string& text, const std::string& file,
-                                     const fs::path& base) {
+} // namespace
+
+std::shared_ptr<const Network> ParseNetwork(const std::string& text, const std::string& file,
+                                            const std::string& base) {
     if (int line = LineTooDeep(text, MaxNesting))
         throw LoadError{file + ":" + std::to_string(line) + ": nested deeper than " +
                         std::to_string(MaxNesting) + " levels"};
@@ -302,217 +356,37 @@ std::shared_ptr<const Network> Parse(const std::string& text, const std::string&
         throw LoadError{file + ":" + std::to_string(line) + ": " + error.why};
     }
     Json root = Json::parse(text, nullptr, true, /*ignore_comments=*/true);
-    return Reader(file, base).Read(root);
+    return Reader(file, fs::path(base)).Read(root);
 }
 
-std::string ReadFile(const std::string& path) {
-    FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) throw LoadError{path + ": " + std::strerror(errno)};
+std::string ReadNetworkFile(const std::string& path) {
+    // Non-blocking, and a regular file only: a FIFO or a device named by mistake must
+    // not hang the host that loads the network.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw LoadError{path + ": " + std::strerror(errno)};
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        throw LoadError{path + ": not a regular file"};
+    }
     std::string text;
     char chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
-        text.append(chunk, got);
+    ssize_t got;
+    while ((got = read(fd, chunk, sizeof chunk)) != 0) {
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            int failed = errno;
+            close(fd);
+            throw LoadError{path + ": " + std::strerror(failed)};
+        }
+        text.append(chunk, static_cast<size_t>(got));
         if (static_cast<long>(text.size()) > MaxFileSize) {
-            std::fclose(in);
+            close(fd);
             throw LoadError{path + ": larger than " + std::to_string(MaxFileSize) + " bytes"};
         }
     }
-    int failed = std::ferror(in) ? errno : 0;
-    std::fclose(in);
-    if (failed) throw LoadError{path + ": " + std::strerror(failed)};
+    close(fd);
     return text;
 }
 
-// ----------------------------------------------------------------------------------
-// The current network.
-
-std::mutex networkLock;                 // guards the four below
-bool networkRead = false;               // a network (or none) is in place
-std::shared_ptr<const Network> current; // null: no network
-std::string lastError;                  // why the last load failed; "" after one that worked
-bool workgroupGiven = false;            // the registry answers the current network's workgroup
-
-// Puts `net` (null for none) in place; the caller holds networkLock.
-void Install(std::shared_ptr<const Network> net, std::string error) {
-    current = std::move(net);
-    lastError = std::move(error);
-    networkRead = true;
-    // Only the other family keeps its workgroup in the registry. A workgroup some other
-    // layer set is left alone unless it was this network's.
-    if (current && !current->nt && !current->workgroup.empty()) {
-        ZpRegistrySetWorkgroup(current->workgroup.c_str());
-        workgroupGiven = true;
-    } else if (workgroupGiven) {
-        ZpRegistrySetWorkgroup(nullptr);
-        workgroupGiven = false;
-    }
-}
-
-int LoadLocked(const char* path, bool report) {
-    try {
-        std::string text = ReadFile(path);
-        Install(Parse(text, path, fs::absolute(path).parent_path()), "");
-        return 0;
-    } catch (const LoadError& e) {
-        Install(nullptr, e.text);
-    } catch (const std::exception& e) {
-        Install(nullptr, std::string(path) + ": " + e.what());
-    }
-    if (report) std::fprintf(stderr, "zarelin: network: %s\n", lastError.c_str());
-    return -1;
-}
-
-// The environment's file, or none. A named file that is missing is no network, as the
-// variable's absence is, but the reason is kept.
-int LoadFromEnvironmentLocked() {
-    const char* path = std::getenv("ZARELIN_NETWORK");
-    if (!path || !*path) {
-        Install(nullptr, "");
-        return 0;
-    }
-    FILE* probe = std::fopen(path, "rb");
-    if (!probe) {
-        Install(nullptr, std::string(path) + ": " + std::strerror(errno));
-        return -1;
-    }
-    std::fclose(probe);
-    return LoadLocked(path, true);
-}
-
-std::atomic<int> faults[5]; // remaining hits of each ZpNetworkFault; -1: every call
-
-} // namespace
-
-std::shared_ptr<const Network> CurrentNetwork() {
-    std::lock_guard<std::mutex> hold(networkLock);
-    if (!networkRead) LoadFromEnvironmentLocked();
-    return current;
-}
-
-bool FaultHits(int fault) {
-    if (fault <= 0 || fault >= static_cast<int>(std::size(faults))) return false;
-    int left = faults[fault].load();
-    while (left != 0) {
-        if (left < 0) return true;
-        if (faults[fault].compare_exchange_weak(left, left - 1)) return true;
-    }
-    return false;
-}
-
-// ----------------------------------------------------------------------------------
-// Names and code pages.
-
-std::u16string Fold(const std::u16string& name) {
-    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
-    std::u16string folded = name;
-    for (char16_t& unit : folded) {
-        if (unit >= 0xD800 && unit <= 0xDFFF) continue; // beyond the BMP: no case here
-        wint_t upper = unicode ? towupper_l(unit, unicode) : towupper(unit);
-        if (upper <= 0xFFFF) unit = static_cast<char16_t>(upper);
-    }
-    return folded;
-}
-
-bool SameName(const std::u16string& a, const std::u16string& b) {
-    return a.size() == b.size() && Fold(a) == Fold(b);
-}
-
-std::u16string Utf8ToWide(const std::string& text) {
-    if (text.empty()) return {};
-    int length = static_cast<int>(text.size());
-    int units = MultiByteToWideChar(CodePageUtf8, 0, text.data(), length, nullptr, 0);
-    std::u16string wide(static_cast<size_t>(units > 0 ? units : 0), u'\0');
-    if (units > 0) MultiByteToWideChar(CodePageUtf8, 0, text.data(), length, &wide[0], units);
-    return wide;
-}
-
-std::u16string AnsiToWide(const char* text) {
-    if (!text || !*text) return {};
-    int length = static_cast<int>(std::strlen(text));
-    std::u16string wide(static_cast<size_t>(length), u'\0'); // one unit per byte
-    MultiByteToWideChar(CP_ACP, 0, text, length, &wide[0], length);
-    return wide;
-}
-
-std::string WideToAnsi(const std::u16string& text) {
-    if (text.empty()) return {};
-    int length = static_cast<int>(text.size());
-    std::string ansi(text.size(), '\0'); // one byte per unit
-    WideCharToMultiByte(CP_ACP, 0, text.data(), length, &ansi[0], length, nullptr, nullptr);
-    return ansi;
-}
-
-const Server* Network::FindServer(const std::u16string& name, bool* listed) const {
-    size_t skip = name.find_first_not_of(u'\\');
-    std::u16string wanted = skip == std::u16string::npos ? u"" : name.substr(skip);
-    if (listed) {
-        *listed = false;
-        for (const Provider& p : providers)
-            for (const Domain& d : p.domains)
-                for (const std::string& s : d.servers)
-                    if (SameName(Utf8ToWide(s), wanted)) *listed = true;
-    }
-    for (const Server& s : servers)
-        if (SameName(Utf8ToWide(s.name), wanted)) return &s;
-    return nullptr;
-}
-
 } // namespace zp
-
-// ----------------------------------------------------------------------------------
-// The host's side.
-
-extern "C" {
-
-int ZpNetworkLoad(const char* path) {
-    std::lock_guard<std::mutex> hold(zp::networkLock);
-    if (!path) {
-        zp::Install(nullptr, "");
-        return 0;
-    }
-    return zp::LoadLocked(path, false);
-}
-
-int ZpNetworkLoadText(const char* json) {
-    std::lock_guard<std::mutex> hold(zp::networkLock);
-    try {
-        zp::Install(zp::Parse(json ? json : "", "<text>", std::filesystem::current_path()), "");
-        return 0;
-    } catch (const zp::LoadError& e) {
-        zp::Install(nullptr, e.text);
-    } catch (const std::exception& e) {
-        zp::Install(nullptr, std::string("<text>: ") + e.what());
-    }
-    return -1;
-}
-
-int ZpNetworkReload(void) {
-    std::lock_guard<std::mutex> hold(zp::networkLock);
-    return zp::LoadFromEnvironmentLocked();
-}
-
-int ZpNetworkReady(void) {
-    return zp::CurrentNetwork() != nullptr;
-}
-
-const char* ZpNetworkError(void) {
-    thread_local std::string copy;
-    std::lock_guard<std::mutex> hold(zp::networkLock);
-    copy = zp::lastError;
-    return copy.c_str();
-}
-
-int ZpNetworkSetFault(int fault, int times) {
-    if (fault == ZpFaultAll) {
-        if (times != 0) return -1;
-        for (std::atomic<int>& f : zp::faults)
-            f = 0;
-        return 0;
-    }
-    if (fault < 0 || fault >= static_cast<int>(std::size(zp::faults))) return -1;
-    zp::faults[fault] = times < 0 ? -1 : times;
-    return 0;
-}
-
-} // extern "C"

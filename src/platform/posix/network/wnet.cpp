@@ -1,0 +1,275 @@
+// Network enumeration (mpr): WNetOpenEnumA, WNetEnumResourceA and WNetCloseEnum over
+// the network: providers, domains and servers from the model, and a server's shares
+// from whichever backend answers for it. Without a network every call answers
+// ERROR_NO_NETWORK, as on a machine without one.
+#include <cstring>
+#include <mutex>
+#include <unordered_set>
+
+#include "network/network.h"
+#include "win32.h"
+#include "zp_network.h"
+
+namespace zp {
+
+namespace {
+
+const char16_t WindowsNetwork[] = u"Microsoft Windows Network";
+
+// The root lists each provider as a container with this bit too, as Windows does.
+constexpr DWORD UsageReserved = 0x80000000u;
+
+// ----------------------------------------------------------------------------------
+// Network enumeration.
+
+// One entry as WNetEnumResourceA hands it out, its strings already in the ANSI page.
+struct Resource {
+    DWORD type;
+    DWORD displayType;
+    DWORD usage;
+    std::string remote;
+    std::string comment;
+    bool hasComment; // providers and domains have none: a null lpComment
+    std::string provider;
+
+    // What the entry takes in the caller's buffer: the record and its strings.
+    size_t Size() const {
+        return sizeof(NETRESOURCEA) + remote.size() + 1 + provider.size() + 1 +
+               (hasComment ? comment.size() + 1 : 0);
+    }
+    // What it takes in UTF-16: the A call reads the entries into a buffer of the
+    // caller's size in that form first, so an entry must fit there as well.
+    size_t WideSize() const { return sizeof(NETRESOURCEA) + 2 * (Size() - sizeof(NETRESOURCEA)); }
+};
+
+// An open enumeration: a heap object, live while in `enumerations`. It keeps its own
+// copy of the entries, so loading another network leaves it whole.
+struct Enumeration {
+    std::vector<Resource> entries;
+    size_t next = 0;               // the entry the next read starts with
+    DWORD failure = ERROR_SUCCESS; // what every read answers instead
+};
+
+std::mutex enumerationsLock; // guards `enumerations` and every Enumeration in it
+std::unordered_set<Enumeration*> enumerations;
+
+DWORD Failed(DWORD code) {
+    SetLastError(code);
+    return code;
+}
+
+// A provider, domain or server: `ansi` is its name as handed out.
+Resource Container(DWORD display, const std::string& ansi, const Provider& provider) {
+    return {RESOURCETYPE_ANY, display, RESOURCEUSAGE_CONTAINER, ansi, "", false, provider.ansi};
+}
+
+// Windows lists disk and print shares, never the hidden ones whose names end in '$'.
+bool Browsable(const Share& share) {
+    return (share.kind == ShareKind::Disk || share.kind == ShareKind::Printer) &&
+           share.name.back() != '$';
+}
+
+void AddServers(const Network& net, const Provider& provider, const Domain& domain,
+                std::vector<Resource>& out) {
+    for (size_t i = 0; i < domain.servers.size(); ++i) {
+        Resource r = Container(RESOURCEDISPLAYTYPE_SERVER, domain.ansiServers[i], provider);
+        const Server* server = net.FindKey(domain.keys[i]);
+        r.comment = server ? server->ansiComment : "";
+        r.hasComment = true;
+        out.push_back(std::move(r));
+    }
+}
+
+// The provider a server is reached through: the first that lists it, else the first.
+const Provider& ProviderOf(const Network& net, const std::u16string& server) {
+    const std::u16string key = Fold(server);
+    for (const Provider& p : net.providers)
+        for (const Domain& d : p.domains)
+            if (Network::Lists(d, key)) return p;
+    return net.providers.front();
+}
+
+// The entries below `container`, unfiltered; or the error WNetOpenEnumA answers.
+DWORD EntriesBelow(const Network& net, const NETRESOURCEA* container, std::vector<Resource>& out) {
+    if (!container) {
+        for (const Provider& p : net.providers) {
+            out.push_back(Container(RESOURCEDISPLAYTYPE_NETWORK, p.ansi, p));
+            out.back().usage |= UsageReserved;
+        }
+        return ERROR_SUCCESS;
+    }
+    if (!(container->dwUsage & RESOURCEUSAGE_CONTAINER)) return ERROR_NOT_CONTAINER;
+    const Provider* only = nullptr;
+    if (container->lpProvider) {
+        std::u16string name = AnsiToWide(container->lpProvider);
+        if (SameName(name, WindowsNetwork) && FaultHits(ZpFaultBadProvider))
+            return ERROR_BAD_PROVIDER;
+        const std::u16string key = Fold(name);
+        for (const Provider& p : net.providers)
+            if (!only && p.key == key) only = &p;
+        if (!only) return ERROR_BAD_PROVIDER;
+    }
+    const char* remote = container->lpRemoteName;
+    std::u16string wide = AnsiToWide(remote);
+    const std::u16string key = Fold(wide);
+    if (!remote || !*remote || (only && key == only->key)) {
+        if (!only) return EntriesBelow(net, nullptr, out);
+        for (const Domain& d : only->domains)
+            out.push_back(Container(RESOURCEDISPLAYTYPE_DOMAIN, d.ansi, *only));
+        return ERROR_SUCCESS;
+    }
+
+    if (wide.size() > 2 && wide[0] == u'\\' && wide[1] == u'\\') {
+        std::u16string name = wide.substr(2);
+        size_t separator = name.find(u'\\');
+        bool listed = false;
+        const Server* server = net.FindServer(
+            separator == std::u16string::npos ? name : name.substr(0, separator), &listed);
+        if (!server && !listed) return ERROR_BAD_NETPATH;
+        if (!server) return separator == std::u16string::npos ? ERROR_SUCCESS : ERROR_BAD_NETPATH;
+        std::vector<Share> shares;
+        DWORD code = ServerShares(*server, &shares);
+        if (code != ERROR_SUCCESS) return code;
+        if (separator != std::u16string::npos) {
+            // \\server\share: a share holds files, not network resources.
+            std::u16string share = name.substr(separator + 1);
+            for (const Share& s : shares)
+                if (SameName(Utf8ToWide(s.name), share)) return ERROR_NOT_CONTAINER;
+            return ERROR_BAD_NETPATH;
+        }
+        const Provider& provider = only ? *only : ProviderOf(net, name);
+        for (const Share& s : shares) {
+            if (!Browsable(s)) continue;
+            out.push_back({s.kind == ShareKind::Disk ? RESOURCETYPE_DISK : RESOURCETYPE_PRINT,
+                           RESOURCEDISPLAYTYPE_SHARE, RESOURCEUSAGE_CONNECTABLE,
+                           WideToAnsi(Utf8ToWide("\\\\" + server->name + "\\" + s.name)),
+                           WideToAnsi(Utf8ToWide(s.remark)), true, provider.ansi});
+        }
+        return ERROR_SUCCESS;
+    }
+
+    // A domain or workgroup, looked for in the named provider or else in each in turn.
+    for (const Provider& p : net.providers) {
+        if (only && &p != only) continue;
+        for (const Domain& d : p.domains) {
+            if (d.key != key) continue;
+            AddServers(net, p, d, out);
+            return ERROR_SUCCESS;
+        }
+    }
+    return ERROR_NO_BROWSER_SERVERS_FOUND;
+}
+
+// Copies entry `e` into `buffer`: the record at `front`, its strings below `back`,
+// which moves down past them.
+void Store(const Resource& e, char* buffer, size_t front, size_t& back) {
+    auto put = [&](const std::string& text) {
+        back -= text.size() + 1;
+        std::memcpy(buffer + back, text.c_str(), text.size() + 1);
+        return buffer + back;
+    };
+    NETRESOURCEA record = {};
+    record.dwScope = RESOURCE_GLOBALNET;
+    record.dwType = e.type;
+    record.dwDisplayType = e.displayType;
+    record.dwUsage = e.usage;
+    record.lpRemoteName = put(e.remote);
+    record.lpComment = e.hasComment ? put(e.comment) : nullptr;
+    record.lpProvider = put(e.provider);
+    // The caller's buffer need not be aligned for the record.
+    std::memcpy(buffer + front, &record, sizeof record);
+}
+
+} // namespace
+
+} // namespace zp
+
+using namespace zp;
+
+extern "C" {
+
+DWORD WNetOpenEnumA(DWORD scope, DWORD type, DWORD usage, NETRESOURCEA* container, HANDLE* handle) {
+    if (!handle) return Failed(ERROR_INVALID_ADDRESS);
+    *handle = nullptr;
+    std::shared_ptr<const Network> net = CurrentNetwork();
+    if (!net || net->providers.empty()) return Failed(ERROR_NO_NETWORK);
+    if (type != RESOURCETYPE_ANY && type != RESOURCETYPE_DISK && type != RESOURCETYPE_PRINT)
+        return Failed(ERROR_INVALID_PARAMETER);
+    auto enumeration = std::make_unique<Enumeration>();
+    if (scope == RESOURCE_GLOBALNET) {
+        std::vector<Resource> all;
+        DWORD code = EntriesBelow(*net, container, all);
+        // Without a provider the layer opens at once and asks the providers at the
+        // first read, which then answers what they said.
+        bool deferred = container && !container->lpProvider && container->lpRemoteName &&
+                        *container->lpRemoteName;
+        if (code != ERROR_SUCCESS && !deferred) return Failed(code);
+        enumeration->failure = code;
+        usage &= RESOURCEUSAGE_CONNECTABLE | RESOURCEUSAGE_CONTAINER;
+        for (Resource& r : all) {
+            // The type sorts shares; containers hold shares of every type.
+            bool typeFits =
+                type == RESOURCETYPE_ANY || r.type == RESOURCETYPE_ANY || r.type == type;
+            if (typeFits && (!usage || (r.usage & usage)))
+                enumeration->entries.push_back(std::move(r));
+        }
+    } else if (scope != RESOURCE_CONNECTED && scope != RESOURCE_REMEMBERED) {
+        return Failed(ERROR_INVALID_PARAMETER);
+    } // Nothing is connected or remembered: those enumerations are empty.
+    std::lock_guard<std::mutex> hold(enumerationsLock);
+    enumerations.insert(enumeration.get());
+    *handle = enumeration.release();
+    return ERROR_SUCCESS;
+}
+
+DWORD WNetEnumResourceA(HANDLE handle, DWORD* count, void* buffer, DWORD* bufferSize) {
+    std::unique_lock<std::mutex> hold(enumerationsLock);
+    auto found = enumerations.find(static_cast<Enumeration*>(handle));
+    if (found == enumerations.end()) {
+        hold.unlock();
+        return Failed(CurrentNetwork() ? ERROR_INVALID_HANDLE : ERROR_NO_NETWORK);
+    }
+    if (!count || !bufferSize || !buffer) return Failed(ERROR_INVALID_ADDRESS);
+    if (*bufferSize < sizeof(NETRESOURCEA)) {
+        *bufferSize = sizeof(NETRESOURCEA); // a record, whatever the entry's strings need
+        return Failed(ERROR_MORE_DATA);
+    }
+    Enumeration& e = **found;
+    if (e.failure != ERROR_SUCCESS) return Failed(e.failure);
+    if (*count == 0) return Failed(ERROR_INVALID_PARAMETER);
+    if (e.next == e.entries.size()) return Failed(ERROR_NO_MORE_ITEMS);
+    if (FaultHits(ZpFaultMoreData)) {
+        *bufferSize = static_cast<DWORD>(e.entries[e.next].Size());
+        return Failed(ERROR_MORE_DATA);
+    }
+    char* bytes = static_cast<char*>(buffer);
+    size_t front = 0, back = *bufferSize, wide = 0;
+    DWORD written = 0;
+    while (written < *count && e.next < e.entries.size()) {
+        const Resource& entry = e.entries[e.next];
+        if (wide + entry.WideSize() > *bufferSize) break;
+        wide += entry.WideSize();
+        Store(entry, bytes, front, back);
+        front += sizeof(NETRESOURCEA);
+        ++written;
+        ++e.next;
+    }
+    // An entry too large for the buffer is not read, and the answer is success with
+    // no entries (the size it needs is not told), as Wine's mpr.dll answers.
+    *count = written;
+    return ERROR_SUCCESS;
+}
+
+DWORD WNetCloseEnum(HANDLE handle) {
+    std::unique_lock<std::mutex> hold(enumerationsLock);
+    auto found = enumerations.find(static_cast<Enumeration*>(handle));
+    if (found == enumerations.end()) {
+        hold.unlock();
+        return Failed(CurrentNetwork() ? ERROR_INVALID_HANDLE : ERROR_NO_NETWORK);
+    }
+    delete *found;
+    enumerations.erase(found);
+    return ERROR_SUCCESS;
+}
+
+} // extern "C"
