@@ -18,17 +18,29 @@ command=${1:?usage: smbd.sh start|stop DIR}
 dir=${2:?usage: smbd.sh start|stop DIR}
 smbd=${SMBD:-/usr/sbin/smbd}
 
-stop() {
-    [[ -f $dir/pid ]] || return 0
-    local pid
-    pid=$(cat "$dir/pid")
-    rm -f "$dir/pid" "$dir/port"
-    kill "$pid" 2>/dev/null || return 0
+# Ends process `$1` (and its group, with `-`), by SIGTERM and after 5 s by SIGKILL.
+end_process() {
+    kill -- "$1" 2>/dev/null || return 0
     for _ in $(seq 50); do
-        kill -0 "$pid" 2>/dev/null || return 0
+        kill -0 -- "$1" 2>/dev/null || return 0
         sleep 0.1
     done
-    kill -9 "$pid" 2>/dev/null || true
+    kill -9 -- "$1" 2>/dev/null || true
+}
+
+stop() {
+    if [[ -f $dir/pid ]]; then
+        end_process "$(cat "$dir/pid")"
+        rm -f "$dir/pid" "$dir/port"
+    fi
+    # smbd starts the RPC server (share lists) on demand, in a session of its own that
+    # outlives smbd: it and its workers go by the PID it wrote.
+    local helper
+    for helper in "$dir"/state/pid/*.pid; do
+        [[ -f $helper ]] || continue
+        end_process "-$(cat "$helper")"
+        rm -f "$helper"
+    done
 }
 
 if [[ $command == stop ]]; then
