@@ -3,9 +3,11 @@
 #include <dirent.h>
 #include <limits.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "codepage.h"
 #include "zp_files.h"
@@ -89,6 +91,22 @@ bool Plausible(const Word& word, const std::string& posix) {
         path.pop_back();
     const size_t slash = path.rfind('/');
     return slash != std::string::npos && slash > 0 && IsDirectory(path.substr(0, slash));
+}
+
+// The entry a word names through the file search's own rules, letter case ignored and
+// 8.3 names followed, as a path relative to the current directory where it lies below
+// it; false when the word names nothing there as written or at all.
+bool Known(const Word& word, std::string* posix) {
+    struct stat info;
+    if (lstat(OemToUtf8(word.text).c_str(), &info) == 0 || !ToPosix(word.text, posix) ||
+        lstat(posix->c_str(), &info) != 0)
+        return false;
+    char cwd[PATH_MAX];
+    const size_t length = getcwd(cwd, sizeof cwd) ? std::strlen(cwd) : 0;
+    if (length > 1 && posix->compare(0, length, cwd) == 0 && (*posix)[length] == '/')
+        posix->erase(0, length + 1);
+    if (SeparatorAt(word, word.text.size() - 1) && posix->back() != '/') *posix += '/';
+    return true;
 }
 
 // The text with its separators turned into slashes, in UTF-8.
@@ -188,7 +206,11 @@ std::string PosixWord(const Word& word) {
     }
     const bool drive = OnMappedDrive(text);
     const bool rooted = !text.empty() && text[0] == '\\' && SeparatorAt(word, 0);
-    if (!drive && !separator) return OemToUtf8(text);
+    if (!drive && !separator) {
+        // An 8.3 name (a short name the module inserted) is one the file search knows.
+        std::string known;
+        return text.find('~') != std::string::npos && Known(word, &known) ? known : OemToUtf8(text);
+    }
 
     std::string posix;
     if (drive || rooted) {
@@ -205,8 +227,11 @@ std::string PosixWord(const Word& word) {
         posix = Slashed(word, 0);
     }
     // A typed backslash is also an escape in regular expressions and the like: only a
-    // word that names a place on a drive is taken for a path.
-    return drive || Plausible(word, posix) ? posix : OemToUtf8(text);
+    // word that names a place on a drive, or one the file search knows by another
+    // spelling (letter case, 8.3 names), is taken for a path.
+    if (drive || Plausible(word, posix)) return posix;
+    std::string known;
+    return literal == text.size() && Known(word, &known) ? known : OemToUtf8(text);
 }
 
 std::vector<std::string> ExpandWord(const Word& word) {

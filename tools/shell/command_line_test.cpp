@@ -104,6 +104,10 @@ TEST_F(CommandLineTest, WordsReachTheProgramsAsDataAndOperatorsOnlyAsTypedWords)
         {"cat sub\\f", "    ^^^^^", "[cat][sub\\f]"}, // a name with a backslash of its own
         {"cd \"Program Files\\\"", "    ^^^^^^^^^^^^^^^", "[cd][Program Files/]"},
         {"cat C:\\sub\\f", "       ^^^^^", "[cat][ROOT/sub\\f]"},
+        // Another spelling the file search knows: letter case, an 8.3 name.
+        {"cat SUB\\F PRO~55X8\\ PRO~55X8 HEAD~1", "",
+         "[cat][sub/f][Program Files/][Program Files][HEAD~1]"},
+        {"ls PRO~55X8\\", "   ^^^^^^^^^", "[ls][Program Files/]"},
     };
     for (const LineCase& c : cases) {
         std::vector<Pipeline> pipelines;
