@@ -514,6 +514,19 @@ TEST_F(PosixNetwork, DiskSharesStandForAbsoluteLocalDirectories) {
     char dir[4096];
     ASSERT_TRUE(ZpShareDirectory("S", "d", dir, sizeof dir));
     EXPECT_EQ(std::string(dir), fs::current_path().string() + "/d");
+    // A search below a share that is not a folder fails as Windows says why.
+    const struct {
+        const char* mask;
+        DWORD error;
+    } searches[] = {
+        {"\\\\S\\nosuch\\*", ERROR_BAD_NET_NAME},
+        {"\\\\NOWHERE\\d\\*", ERROR_BAD_NETPATH},
+    };
+    for (const auto& c : searches) {
+        WIN32_FIND_DATAA data;
+        EXPECT_EQ(FindFirstFileA(c.mask, &data), INVALID_HANDLE_VALUE) << c.mask;
+        EXPECT_EQ(GetLastError(), c.error) << c.mask;
+    }
 }
 
 TEST_F(PosixNetwork, NamesOutsideAsciiAreAnsiOrUtf16AndMatchWithoutCase) {

@@ -145,11 +145,11 @@ DWORD FindShareRoot(const std::string& server, const std::string& share, ShareRo
     }
     for (const Share& s : found->shares) {
         if (!SameName(Utf8ToWide(s.name), Utf8ToWide(share))) continue;
-        if (s.path.empty()) break;
+        if (s.path.empty()) return ERROR_BAD_NETPATH; // a printer or IPC$: no folder
         root->local = s.path;
         return ERROR_SUCCESS;
     }
-    return ERROR_BAD_NETPATH;
+    return ERROR_BAD_NET_NAME; // the server answers, the share is not there: as Windows
 }
 
 } // namespace zp
