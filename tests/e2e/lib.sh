@@ -3,6 +3,12 @@
 # Usage from a test: source lib.sh "$zarelin_shell"
 set -euo pipefail
 
+if ! command -v tmux >/dev/null; then
+    source "$(dirname "${BASH_SOURCE[0]}")/../../tools/skips.sh"
+    note_skip "no tmux (Debian package tmux): the terminal tests of zarelin-shell did not run"
+    exit 77 # CTest's SKIP_RETURN_CODE
+fi
+
 SHELL_BIN=$(realpath "$1")
 ROWS=30
 COLS=100

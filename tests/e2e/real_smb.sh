@@ -3,8 +3,8 @@
 source "$(dirname "$0")/lib.sh" "$1"
 server=${ZARELIN_TEST_SMBD:-}
 if [[ -z $server || ! -f $server/port ]]; then
-    echo "no smbd running: skipped"
-    exit 0
+    echo "no smbd running (see the smbd_start test's output): skipped"
+    exit 77
 fi
 
 start_shell --network "$server/network.json"

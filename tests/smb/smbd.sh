@@ -10,9 +10,10 @@
 # The shares: data (guest; files, a folder, names with blanks and accents), docs
 # (guest, empty), hidden$ (guest), secret (the user in DIR/credentials only), laser
 # (a printer) and IPC$, which smbd adds itself. Where smbd cannot run (not installed,
-# not root), start says so in one line, writes no port and succeeds: the tests that
-# need the server then skip.
+# not root), start says so in one line, adds it to the run's skips (tools/skips.sh),
+# writes no port and succeeds: the tests that need the server then skip.
 set -euo pipefail
+source "$(dirname "$0")/../../tools/skips.sh"
 
 command=${1:?usage: smbd.sh start|stop DIR}
 dir=${2:?usage: smbd.sh start|stop DIR}
@@ -51,11 +52,11 @@ fi
 
 stop # one left by a run that did not end
 if [[ ! -x $smbd ]]; then
-    echo "smbd: not installed ($smbd): the tests against a real SMB server are skipped"
+    note_skip "no smbd at $smbd (Debian package samba): the tests against a real SMB server did not run"
     exit 0
 fi
 if [[ $(id -u) -ne 0 ]]; then
-    echo "smbd: needs root to serve its users: the tests against a real SMB server are skipped"
+    note_skip "smbd needs root to serve its users: the tests against a real SMB server did not run"
     exit 0
 fi
 

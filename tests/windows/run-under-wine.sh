@@ -9,6 +9,7 @@
 #   WINE=...          the loader to use instead of the architecture's own
 #   WINE_TIMEOUT=120  seconds the program may run
 set -euo pipefail
+source "$(dirname "$0")/../../tools/skips.sh"
 exe=${1:?usage: run-under-wine.sh program.exe [arguments...]}
 shift
 dir=$(cd "$(dirname "$exe")" && pwd)
@@ -37,21 +38,21 @@ rm -rf "$WINEPREFIX"
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
 
 if [[ ! -x $wine ]]; then
-    echo "SKIP: no $bits-bit Wine at $wine (Debian package $package): $name did not run"
+    note_skip "no $bits-bit Wine at $wine (Debian package $package): $name did not run"
     exit 0
 fi
 # The loader is a program of the same architecture: where the kernel cannot run it
 # (no IA-32 emulation), nothing of that Wine can run.
 if ! probe=$("$wine" --version 2>&1); then
     if [[ $probe == *"Exec format error"* || $probe == *"cannot execute binary file"* ]]; then
-        echo "SKIP: this kernel cannot run $bits-bit programs ($wine: Exec format error): $name did not run under $bits-bit Wine"
+        note_skip "this kernel cannot run $bits-bit programs ($wine: Exec format error): $name did not run under $bits-bit Wine"
         exit 0
     fi
     echo "FAIL: $wine --version: $probe" >&2
     exit 1
 fi
 if ! timeout 60 "$wine" wineboot.exe --init >"$dir/wineboot.log" 2>&1; then
-    echo "SKIP: $bits-bit Wine cannot start here (see $dir/wineboot.log): $name did not run"
+    note_skip "$bits-bit Wine cannot start here (see $dir/wineboot.log): $name did not run"
     exit 0
 fi
 
