@@ -4,6 +4,8 @@
 #   make fuzz  runs each fuzz target for FUZZ_RUNS executions (5 million), FUZZ_SECONDS at most
 
 JOBS ?= 2
+# CMake's progress lines, without a pair of make's directory lines around each target.
+MAKEFLAGS += --no-print-directory
 BUILD_PACKAGES := cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libncurses-dev libsmbclient-dev
 WINDOWS_PACKAGES := g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 bsdutils
 # The shipped 32-bit DLL runs under 32-bit Wine, its 64-bit counterpart under wine64.
@@ -16,6 +18,8 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 OPTIONAL_TEST_PACKAGES := tmux samba wine32:i386
 # What the suites could not check: tools/skips.sh adds to it, make test prints it last.
 export ZARELIN_SKIPS := $(CURDIR)/build/skipped.txt
+# What the shell needs: it loads the module, and both load the platform library.
+SHELL_TARGETS := zarelin-shell zarelin zarelin-platform
 # A fuzz run's length is counted in executions, so that a slow or busy machine fuzzes
 # as deep as a fast one; the time is only a bound.
 FUZZ_RUNS ?= 5000000
@@ -79,7 +83,7 @@ fuzz:
 NETWORK ?= $(or $(ZARELIN_NETWORK),$(CURDIR)/examples/network/network.json)
 run: deps-linux
 	cmake --preset default >/dev/null
-	cmake --build --preset default -j$(JOBS)
+	cmake --build --preset default -j$(JOBS) --target $(SHELL_TARGETS)
 	@build/default/zarelin-shell --network "$(NETWORK)"
 
 bench: deps-linux
