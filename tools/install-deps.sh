@@ -39,10 +39,6 @@ for pkg in "${required[@]}" "${optional[@]}"; do
     installed "$pkg" || missing+=("$pkg")
 done
 [[ ${#missing[@]} -eq 0 ]] && exit 0
-missing_required=()
-for pkg in "${missing[@]}"; do
-    is_optional "$pkg" || missing_required+=("$pkg")
-done
 
 architectures=()
 for pkg in "${missing[@]}"; do
@@ -59,11 +55,11 @@ if [[ $(id -u) -ne 0 ]]; then
         echo "  sudo dpkg --add-architecture $arch" >&2
     done
     echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
-    if [[ ${#missing_required[@]} -eq 0 ]]; then
-        note_skip "not installed (optional, not root): ${missing[*]}"
-        exit 0
-    fi
-    exit 1
+    for pkg in "${missing[@]}"; do
+        is_optional "$pkg" || exit 1
+    done
+    note_skip "not installed (optional, not root): ${missing[*]}"
+    exit 0
 fi
 
 for arch in "${architectures[@]}"; do
