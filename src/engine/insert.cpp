@@ -17,19 +17,15 @@ bool CompletionState::InsertCandidate() {
     const Candidate& candidate = Candidates[CurrentIndex];
     const char* text =
         ShortFileNames && candidate.ShortName[0] ? candidate.ShortName : candidate.Name;
-    // A quote at WordStart opens the word only when the name starts after it: a name
-    // that itself begins with a quote (possible on Linux file systems) was inserted
-    // unquoted at WordStart, and taking its quote for an opening one would put the
-    // prefix at a negative length.
-    bool typedQuoted = Line[WordStart] == '"' && NameStart > WordStart;
-    int32_t textStart = WordStart + (typedQuoted ? 1 : 0);
-    int32_t prefixLength = NameStart - textStart;
-
     // The word as it will stand: the prefix the candidate does not replace (directory,
-    // drive or server), the candidate, and a backslash after a directory.
+    // drive or server) without the quotes that grouped it, the candidate, and a
+    // backslash after a directory. The whole word is quoted anew below.
     char word[LineBufferSize];
-    bool fits = CopyBounded(word, sizeof word, Line + textStart, static_cast<size_t>(prefixLength));
-    fits = fits && AppendBounded(word, sizeof word, text);
+    int32_t prefixLength = 0;
+    for (int32_t i = WordStart; i < NameStart; ++i)
+        if (Line[i] != '"') word[prefixLength++] = Line[i];
+    word[prefixLength] = 0;
+    bool fits = AppendBounded(word, sizeof word, text);
     if (candidate.IsDirectory) fits = fits && AppendBounded(word, sizeof word, "\\");
     bool quoted = word[SpanUntil(word, NeedsQuotes)] != 0;
 

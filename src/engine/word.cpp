@@ -41,6 +41,22 @@ int32_t FindWordStart(const char* line, int32_t cursor) {
     return afterSpace ? cursor : wordStart;
 }
 
+// Where the word that begins at wordStart ends. A word opened by a quote runs to the
+// first space outside quotes: quotes only group, so '"Annual Reports\"Rep' is one word,
+// as the command line reads it. A quote that ends such a word stays outside WordEnd and
+// goes with the word when a candidate replaces it. Any other word ends at a space.
+int32_t FindWordEnd(const char* line, int32_t wordStart) {
+    if (line[wordStart] != '"') {
+        const char* space = std::strchr(line + wordStart, ' ');
+        return space ? static_cast<int32_t>(space - line) : static_cast<int32_t>(std::strlen(line));
+    }
+    bool inQuote = false;
+    int32_t end = wordStart;
+    for (; line[end] != 0 && (inQuote || line[end] != ' '); ++end)
+        if (line[end] == '"') inQuote = !inQuote;
+    return end > wordStart + 1 && line[end - 1] == '"' ? end - 1 : end;
+}
+
 } // namespace
 
 void CompletionState::StartSearch() {
@@ -49,18 +65,16 @@ void CompletionState::StartSearch() {
     int32_t cursor = CursorPos < 0 ? 0 : CursorPos;
     WordStart = FindWordStart(Line, cursor);
 
-    bool quoted = Line[WordStart] == '"';
-    int32_t textStart = WordStart + (quoted ? 1 : 0);
-    const char* end = std::strchr(Line + textStart, quoted ? '"' : ' ');
-    WordEnd = end ? static_cast<int32_t>(end - Line) : static_cast<int32_t>(std::strlen(Line));
+    int32_t textStart = WordStart + (Line[WordStart] == '"' ? 1 : 0);
+    WordEnd = FindWordEnd(Line, WordStart);
 
-    // The mask: the word's text without quotes, with "*" appended. A word that leaves
-    // no room for the "*" yields an empty mask, which no source searches: completing
-    // it could never produce a line that fits.
-    int32_t maskLength = WordEnd > textStart ? WordEnd - textStart : 0;
-    std::memcpy(Mask, Line + textStart, static_cast<size_t>(maskLength));
+    // The mask: the word's text without its quotes, with "*" appended. A word that
+    // leaves no room for the "*" yields an empty mask, which no source searches:
+    // completing it could never produce a line that fits.
+    int32_t maskLength = 0;
+    for (int32_t i = textStart; i < WordEnd; ++i)
+        if (Line[i] != '"') Mask[maskLength++] = Line[i];
     Mask[maskLength] = 0;
-    if (maskLength > 0 && Mask[maskLength - 1] == '"') Mask[--maskLength] = 0;
     if (maskLength == 0 || Mask[maskLength - 1] != '*') {
         if (maskLength + 1 < LineBufferSize) {
             Mask[maskLength++] = '*';

@@ -72,6 +72,52 @@ TEST_F(Commands, DriveLetterPrefixStaysAndTheWordIsQuoted) {
     EXPECT_EQ(host.editorLine, "dir \"" + drive + "\\Program Files\\\"");
 }
 
+// Typing after a completed quoted name narrows the search: the closing quote only
+// groups, so the word goes on to the next space, and the next step continues it.
+TEST_F(Commands, TextAfterAClosingQuoteNarrowsTheSearch) {
+    tree.Add({"Annual Reports/Report 2023.txt", "Annual Reports/Report 2024.txt",
+              "Annual Reports/Summary.txt", "Program Files/Common Files/", "Program Files/Core/"});
+    std::string drive = "C:" + tree.root();
+    std::replace(drive.begin(), drive.end(), '/', '\\');
+    struct Case {
+        std::string line;
+        int32_t cursor;                 // -1: at the end
+        std::set<std::string> expected; // what next gives, step by step, in any order
+    } cases[] = {
+        {"type \"Annual Reports\\\"Rep",
+         -1,
+         {"type \"Annual Reports\\Report 2023.txt\"", "type \"Annual Reports\\Report 2024.txt\""}},
+        {"cd \"Program Files\\\"Com", -1, {"cd \"Program Files\\Common Files\\\""}},
+        {"copy \"" + drive + "\\Program Files\"\\Com",
+         -1,
+         {"copy \"" + drive + "\\Program Files\\Common Files\\\""}},
+        {"copy \"Annual Re\" x", 16, {"copy \"Annual Reports\\\" x"}},
+        {"type \"Annual Reports\\\"Sum x", 25, {"type \"Annual Reports\\Summary.txt\" x"}},
+        {"type \"Annual Reports\\\"Xyz", -1, {}}, // nothing matches: a beep, the line whole
+    };
+    for (const Case& c : cases) {
+        for (int32_t from : {FromCommandLine, FromEditor}) {
+            SCOPED_TRACE("'" + c.line + (from == FromEditor ? "' in the editor" : "'"));
+            HeadlessHost host;
+            std::string& line = from == FromEditor ? host.editorLine : host.commandLine;
+            line = c.line;
+            host.commandCursor = c.cursor;
+            host.editorCursor = c.cursor < 0 ? static_cast<int32_t>(c.line.size()) : c.cursor;
+            std::set<std::string> seen;
+            for (size_t step = 0; step < std::max<size_t>(c.expected.size(), 1); ++step) {
+                host.Next(from);
+                seen.insert(line);
+                // The editor's cursor follows the new word, closing quote included.
+                if (from == FromEditor && !c.expected.empty()) {
+                    EXPECT_EQ(host.editorCursor, static_cast<int32_t>(line.rfind('"') + 1));
+                }
+            }
+            EXPECT_EQ(seen, c.expected.empty() ? std::set<std::string>{c.line} : c.expected);
+            EXPECT_EQ(host.beeps(), c.expected.empty() ? 1u : 0u);
+        }
+    }
+}
+
 TEST_F(Commands, NextStepsThroughEveryMatchThenBeepsAndPreviousGoesBack) {
     tree.Add({"m1", "m2", "m3", "other"});
     HeadlessHost host;

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "headless_host.h"
@@ -115,11 +116,19 @@ TEST_P(Network, ForwardSlashesBecomeBackslashes) {
     }
 }
 
+// Quotes only group: wherever they stand, the word is a share or a path inside one.
 TEST_P(Network, AWordInsideAShareCompletesItsFiles) {
-    HeadlessHost host;
-    host.commandLine = "type \\\\alpha\\data\\rep";
-    host.Next();
-    EXPECT_EQ(host.commandLine, "type \\\\alpha\\data\\report.txt");
+    const std::pair<const char*, const char*> cases[] = {
+        {"type \\\\alpha\\data\\rep", "type \\\\alpha\\data\\report.txt"},
+        {"type \"\\\\alpha\\data\"\\rep", "type \\\\alpha\\data\\report.txt"},
+        {"dir \"\\\\ALPHA\\d\"o", "dir \\\\ALPHA\\docs\\"},
+    };
+    for (const auto& [line, expected] : cases) {
+        HeadlessHost host;
+        host.commandLine = line;
+        host.Next();
+        EXPECT_EQ(host.commandLine, expected);
+    }
 }
 
 TEST_P(Network, TheShareListReadWholeEndsWhenTheOptionIsTurnedOff) {

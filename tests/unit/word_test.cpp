@@ -53,6 +53,17 @@ const WordCase wordCases[] = {
     {"abc", -5, Both, 0, 3, 0, "abc*", nullptr},
     {"cd C:", -1, Both, 3, 5, 5, "C:*", nullptr},
     {"type \xe9t\xe9", -1, Both, 5, 8, 5, "\xe9t\xe9*", nullptr},
+    // A closing quote groups; the word goes on to the next space outside quotes.
+    {"type \"Annual Reports\\\"Rep", -1, Both, 5, 25, 21, "Annual Reports\\Rep*", nullptr},
+    {"type \"Annual Reports\\\"Rep x", 22, Both, 5, 25, 21, "Annual Reports\\Rep*", nullptr},
+    {"copy \"C:\\Program Files\"\\Com", -1, Both, 5, 27, 24, "C:\\Program Files\\Com*", nullptr},
+    {"x \"a\"b\" c", -1, Both, 2, 9, 3, "ab c*", nullptr},  // the third quote opens again
+    {"x \"a\"b\"c\" d", 9, Both, 2, 8, 3, "abc*", nullptr}, // a final quote stays outside
+    {"x \"a\"\"b c\" d", 4, Both, 2, 9, 3, "ab c*", nullptr},
+    {"x a\"b c\"", -1, Both, 2, 5, 2, "ab*", nullptr}, // unquoted: ends at a space
+    {"dir \"\\\\FILES\\projects\"\\Ann", -1, Both, 4, 26, 23, "\\\\FILES\\projects\\Ann*", nullptr},
+    {"dir \"\\\\srv\\s\"h", -1, Both, 4, 14, 5, "\\\\srv", "sh*"},
+    {"dir \"\\\\s\"rv", -1, NtOnly, 4, 11, 7, "\\\\srv*", "srv*"},
 };
 
 class WordTest : public ::testing::TestWithParam<WordCase> {
