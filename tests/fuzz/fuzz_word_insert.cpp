@@ -97,11 +97,21 @@ WordModel ModelWord(const std::string& line, long cursorPos, bool nt) {
 
     const bool quoted = m.wordStart < length && line[m.wordStart] == '"';
     const int32_t textStart = m.wordStart + (quoted ? 1 : 0);
-    size_t end = textStart <= length ? line.find(quoted ? '"' : ' ', textStart) : std::string::npos;
-    m.wordEnd = end == std::string::npos ? length : static_cast<int32_t>(end);
+    if (quoted) {
+        // Inside the opening quote; the word ends at a space outside quotes, before a
+        // quote that ends it.
+        bool open = true;
+        m.wordEnd = textStart;
+        for (; m.wordEnd < length && (open || line[m.wordEnd] != ' '); ++m.wordEnd)
+            open = open != (line[m.wordEnd] == '"');
+        if (m.wordEnd > textStart && line[m.wordEnd - 1] == '"') --m.wordEnd;
+    } else {
+        size_t end = line.find(' ', textStart);
+        m.wordEnd = end == std::string::npos ? length : static_cast<int32_t>(end);
+    }
 
     std::string mask = line.substr(textStart, m.wordEnd - textStart);
-    if (!mask.empty() && mask.back() == '"') mask.pop_back();
+    mask.erase(std::remove(mask.begin(), mask.end(), '"'), mask.end());
     if (mask.empty() || mask.back() != '*') mask += '*';
     if (mask.size() > static_cast<size_t>(LineLimit)) mask.clear();
 
@@ -132,10 +142,10 @@ WordModel ModelWord(const std::string& line, long cursorPos, bool nt) {
 std::string ModelInsert(const std::string& line, int32_t wordStart, int32_t wordEnd,
                         int32_t nameStart, const std::string& text, bool directory, bool* quoted,
                         size_t* prefixLength) {
-    const bool typedQuoted = line[wordStart] == '"' && nameStart > wordStart;
-    const int32_t textStart = wordStart + (typedQuoted ? 1 : 0);
-    std::string word = line.substr(textStart, nameStart - textStart) + text;
-    *prefixLength = static_cast<size_t>(nameStart - textStart);
+    std::string prefix = line.substr(wordStart, nameStart - wordStart);
+    prefix.erase(std::remove(prefix.begin(), prefix.end(), '"'), prefix.end());
+    *prefixLength = prefix.size();
+    std::string word = prefix + text;
     if (directory) word += '\\';
     *quoted = word.find_first_of(" &^") != std::string::npos;
     const size_t rest = static_cast<size_t>(wordEnd) + (line[wordEnd] == '"' ? 1 : 0);
@@ -264,6 +274,9 @@ bool CheckInsert() {
     FUZZ_CHECK(State.WordEnd ==
                State.NameStart + static_cast<int32_t>(text.size()) + c.IsDirectory + q);
     FUZZ_CHECK(std::strncmp(State.Line + State.NameStart, text.c_str(), text.size()) == 0);
+    // What followed the word, its closing quote aside, follows the new word unchanged.
+    const size_t rest = static_cast<size_t>(wordEnd) + (before[wordEnd] == '"' ? 1 : 0);
+    FUZZ_CHECK(before.compare(rest, std::string::npos, State.Line + State.WordEnd) == 0);
     CheckPositions();
     return true;
 }
