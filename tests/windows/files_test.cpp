@@ -1,5 +1,6 @@
 // File and folder names from the real Windows file search: its "." and ".." entries,
 // its directory bit, its 8.3 names and its code pages.
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -106,6 +107,39 @@ TEST_F(Files, PathsAndSpacesAreKeptAndQuoted) {
         host.commandLine = c.line;
         host.Next();
         EXPECT_EQ(host.commandLine, c.expected) << c.line;
+    }
+}
+
+// A closing quote only groups: what follows it narrows the search, and the next step
+// goes on with it.
+TEST_F(Files, TextAfterAClosingQuoteNarrowsTheSearch) {
+    folder.Add({"Annual Reports\\Report 2023.txt", "Annual Reports\\Report 2024.txt",
+                "Annual Reports\\Summary.txt", "Program Files Test\\Common Files\\"});
+    const std::string root = folder.root();
+    struct Case {
+        std::string line;
+        std::set<std::string> expected; // what next gives, step by step, in any order
+    } cases[] = {
+        {"type \"Annual Reports\\\"Rep",
+         {"type \"Annual Reports\\Report 2023.txt\"", "type \"Annual Reports\\Report 2024.txt\""}},
+        {"copy \"" + root + "\\Program Files Test\"\\Com",
+         {"copy \"" + root + "\\Program Files Test\\Common Files\\\""}},
+        {"type \"Annual Reports\\\"Xyz", {}}, // nothing matches: the line stays whole
+    };
+    for (const Case& c : cases) {
+        for (int32_t from : {FromCommandLine, FromEditor}) {
+            WindowsHost host(hostRoot);
+            std::string& line = from == FromEditor ? host.editorLine : host.commandLine;
+            line = c.line;
+            host.editorCursor = static_cast<int32_t>(c.line.size());
+            std::set<std::string> seen;
+            for (size_t step = 0; step < std::max<size_t>(c.expected.size(), 1); ++step) {
+                host.Next(from);
+                seen.insert(line);
+            }
+            EXPECT_EQ(seen, c.expected.empty() ? std::set<std::string>{c.line} : c.expected)
+                << c.line << (from == FromEditor ? " in the editor" : "");
+        }
     }
 }
 
