@@ -21,6 +21,7 @@ void Beep() {
 }
 
 bool CompletionState::RefreshLine() {
+    ArmDeadline();
     if (!GetLine()) return false;
     int32_t length = static_cast<int32_t>(std::strlen(Line));
     int32_t cursor = FindCursor();

@@ -66,8 +66,9 @@ int32_t CompletionState::AddCandidate(const char* name, const char* shortName,
 }
 
 void CompletionState::ResetSearch() {
+    SetAsideCall();
     // NetPattern says which kind of handle is open, so it is cleared only afterwards.
-    if (EnumHandle != EnumNone && EnumHandle != EnumReadWhole) {
+    if (EnumHandle != EnumNone && EnumHandle != EnumReadWhole && EnumHandle != EnumPending) {
         if (NetPattern != NoPattern)
             os.WNetCloseEnum(EnumHandle);
         else
@@ -82,6 +83,7 @@ void CompletionState::ResetSearch() {
     CandidateCapacity = 0;
     CurrentIndex = -1;
     NetPattern = NoPattern;
+    RemoteFiles = 0;
 }
 
 } // namespace zarelin

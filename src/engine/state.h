@@ -24,6 +24,10 @@ constexpr int32_t ServerPattern = 2;
 // `EnumHandle` values that are not live handles.
 inline HANDLE const EnumNone = nullptr;                          // nothing open yet
 inline HANDLE const EnumReadWhole = reinterpret_cast<HANDLE>(1); // source read in one go
+inline HANDLE const EnumPending = reinterpret_cast<HANDLE>(2);   // a call in Pending has it
+
+struct NetCall;
+enum class CallKind : int32_t;
 
 struct Candidate {
     char Name[260];      // the name to insert: a file name, a server, or '\\server\share'
@@ -62,6 +66,11 @@ struct CompletionState {
     uint8_t* NetBuffer;     // one network-resource entry of the one-per-call enumeration
     uint32_t NetBufferSize; // its size in bytes
 
+    NetCall* Pending;    // this search's network call that outlived a deadline
+    NetCall* Orphan;     // the last search's pending first call, until this one adopts it
+    DWORD Deadline;      // the tick count at which the current command stops waiting
+    int32_t RemoteFiles; // the file word's folder is on a network: its search is bounded
+
     // --- Search state and candidate list ---------------------------------------------
 
     // Start-up values: options at their defaults, LastLine unlike any real line.
@@ -95,16 +104,38 @@ struct CompletionState {
     int32_t FetchFileName();
     int32_t FetchServerName();
     int32_t FetchShareName();
-    // Adds every matching server below `container` (null: the whole network), depth
-    // first; 1 when its enumeration closed cleanly.
-    int32_t EnumNetwork(NETRESOURCEA* container, int32_t depth = 0);
-    // Adds every matching disk share of the server in Mask, hidden ones included.
-    void EnumSharesBulk();
+    // Adds every name `list` finds that matches the word, the listing run on a worker
+    // and read whole; nonzero when one was added.
+    int32_t ListNames(void (*list)(NetCall& call), const char* target);
     // Opens the one-entry-per-call enumeration below `container` into EnumHandle, with
     // a fresh 256-byte NetBuffer; false, with EnumHandle 0, when it cannot be opened.
     bool OpenNetEnumeration(NETRESOURCEA& container, DWORD usage);
     // Reads the next entry of that enumeration into NetBuffer; null at its end.
     NETRESOURCEA* ReadNetEntry();
+    // The next entry of the file search, the first one included; false at its end.
+    bool FindEntry(WIN32_FIND_DATAA* entry);
+
+    // --- Network calls with a bound (sources/bounded.h) ---------------------------------
+
+    // The command's deadline for network calls starts now.
+    void ArmDeadline();
+    // A call of `kind` on `target` ("\\server", "X:" or ""), its inputs for the caller
+    // to fill; null when memory ran out or the target failed late a moment ago.
+    NetCall* NewCall(CallKind kind, const char* target);
+    // Runs `fresh` on a worker (or adopts the last search's twin of it), or with null
+    // waits for Pending again, until the deadline. The finished call, for the caller to
+    // take the results of and end with EndCall; null while it still runs (then it is
+    // Pending and EnumHandle is EnumPending) or when there was no call.
+    NetCall* Await(NetCall* fresh);
+    void EndCall(NetCall* call);
+    // Whether the call this search waits for is of `kind`.
+    bool Resumes(CallKind kind) const;
+    // A new search: a pending first call is set aside for it to adopt, any other
+    // abandoned.
+    void SetAsideCall();
+    // Lets go of the call in `slot`: it finishes on its own and frees what it got.
+    void Abandon(NetCall*& slot);
+    void AbandonCalls();
 
     // --- Line access (the host's command line or editor) ---------------------------------
 

@@ -61,6 +61,7 @@ int32_t FindWordEnd(const char* line, int32_t wordStart) {
 
 void CompletionState::StartSearch() {
     ResetSearch();
+    ArmDeadline();
 
     int32_t cursor = CursorPos < 0 ? 0 : CursorPos;
     WordStart = FindWordStart(Line, cursor);

@@ -27,6 +27,7 @@ void FillItem(MenuItem& item, int32_t message, int32_t checked) {
 // Closes the open search and lets go of the candidates and the network buffer.
 void ReleaseSearch() {
     State.ResetSearch();
+    State.AbandonCalls();
     State.SpoilLastLine();
     if (State.NetBuffer) os.LocalFree(State.NetBuffer);
     State.NetBuffer = nullptr;

@@ -68,6 +68,22 @@ struct OsTable {
     (HKEY key, const CHAR* name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
     LONG(WINAPI* RegCloseKey)(HKEY key);
 
+    // Calls that may wait on a server run on a worker thread, which holds a reference
+    // to the module until it ends; the host's thread waits for it with a deadline.
+    HANDLE(WINAPI* CreateThread)
+    (SECURITY_ATTRIBUTES* security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start, void* parameter,
+     DWORD flags, DWORD* threadId);
+    DWORD(WINAPI* WaitForSingleObject)(HANDLE handle, DWORD milliseconds);
+    BOOL(WINAPI* CloseHandle)(HANDLE handle);
+    DWORD(WINAPI* GetTickCount)();
+    BOOL(WINAPI* GetModuleHandleExA)(DWORD flags, const CHAR* name, HMODULE* module);
+    BOOL(WINAPI* FreeLibrary)(HMODULE module);
+    void(WINAPI* FreeLibraryAndExitThread)(HMODULE module, DWORD exitCode);
+    // Whether a drive is remote, and why a file search failed: a server that does not
+    // answer, or a folder that is not there.
+    UINT(WINAPI* GetDriveTypeA)(const CHAR* root);
+    DWORD(WINAPI* GetLastError)();
+
     // Platform family and the libraries loaded by name.
     BOOL(WINAPI* GetVersionExA)(OSVERSIONINFOA* info);
     HMODULE(WINAPI* LoadLibraryA)(const CHAR* name);

@@ -4,9 +4,12 @@
 namespace zarelin {
 
 int32_t CompletionState::FetchCandidate() {
-    if (NetPattern == NoPattern) return FetchFileName();
-    if (NetPattern == ServerPattern) return FetchServerName();
-    return FetchShareName();
+    int32_t added = NetPattern == NoPattern       ? FetchFileName()
+                    : NetPattern == ServerPattern ? FetchServerName()
+                                                  : FetchShareName();
+    // The last search's call, when this one had no use for it.
+    Abandon(Orphan);
+    return added;
 }
 
 } // namespace zarelin

@@ -4,6 +4,7 @@
 
 #include "engine/state.h"
 #include "engine/text.h"
+#include "sources/bounded.h"
 
 namespace zarelin {
 
@@ -23,19 +24,39 @@ bool IsDirectory(const WIN32_FIND_DATAA& entry) {
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+// What a search of `mask` waits on when its folder is remote: '\\server' or 'X:';
+// empty for the current drive.
+void FolderTarget(const char* mask, char (&target)[TargetSize]) {
+    size_t length = 0;
+    if (IsSeparator(mask[0]) && IsSeparator(mask[1]))
+        length = 2 + static_cast<size_t>(SpanUntil(mask + 2, "\\/"));
+    else if (mask[0] && mask[1] == ':')
+        length = 2;
+    CopyBounded(target, sizeof target, mask, length < sizeof target ? length : 0);
+}
+
+// Whether the folder `mask` searches lies on a network, where a search may wait on a
+// server: '\\server\share\...', or a drive the platform calls remote.
+bool RemoteFolder(const char* mask) {
+    if (IsSeparator(mask[0]) && IsSeparator(mask[1])) return true;
+    if (!mask[0] || mask[1] != ':') return os.GetDriveTypeA(nullptr) == DRIVE_REMOTE;
+    char root[] = {mask[0], ':', '\\', 0};
+    return os.GetDriveTypeA(root) == DRIVE_REMOTE;
+}
+
 } // namespace
 
 int32_t CompletionState::FetchFileName() {
     if (Mask[0] == 0) return 0; // a word too long to search
 
+    // The handle stays open at the end, until the next search closes it; a first
+    // search that failed opened nothing, and the next call retries it.
     WIN32_FIND_DATAA entry;
-    if (EnumHandle == EnumNone) {
-        HANDLE search = os.FindFirstFileA(Mask, &entry);
-        if (search == INVALID_HANDLE_VALUE) return 0; // nothing open: the next call retries
-        EnumHandle = search;
-    } else if (EnumHandle == EnumReadWhole || !os.FindNextFileA(EnumHandle, &entry)) {
-        return 0; // the handle stays open until the next search closes it
-    }
+    if (EnumHandle == EnumReadWhole || !FindEntry(&entry)) return 0;
 
     // The first word is the command to run: only programs and directories. After
     // 'cd ' only directories make sense.
@@ -57,8 +78,40 @@ int32_t CompletionState::FetchFileName() {
             if (std::strlen(shortName) >= sizeof Candidate::ShortName) shortName = "";
             return AddCandidate(name, shortName, directory);
         }
-        if (!os.FindNextFileA(EnumHandle, &entry)) return 0;
+        if (!FindEntry(&entry)) return 0;
     }
+}
+
+bool CompletionState::FindEntry(WIN32_FIND_DATAA* entry) {
+    NetCall* fresh = nullptr;
+    char target[TargetSize];
+    if (EnumHandle == EnumNone) {
+        RemoteFiles = RemoteFolder(Mask);
+        if (!RemoteFiles) {
+            HANDLE search = os.FindFirstFileA(Mask, entry);
+            if (search == INVALID_HANDLE_VALUE) return false;
+            EnumHandle = search;
+            return true;
+        }
+        FolderTarget(Mask, target);
+        fresh = NewCall(CallKind::FindFirst, target);
+        if (!fresh) return false;
+        CopyBounded(fresh->Text, sizeof fresh->Text, Mask);
+    } else if (!RemoteFiles) {
+        return os.FindNextFileA(EnumHandle, entry) != 0;
+    } else if (EnumHandle != EnumPending) {
+        FolderTarget(Mask, target);
+        fresh = NewCall(CallKind::FindNext, target);
+        if (!fresh) return false;
+        fresh->Handle = EnumHandle; // the call's while it runs
+    }
+    NetCall* call = Await(fresh);
+    if (!call) return false;
+    bool found = call->Found;
+    if (found || call->Kind == CallKind::FindNext) EnumHandle = call->Handle;
+    if (found) *entry = call->Entry;
+    EndCall(call);
+    return found;
 }
 
 } // namespace zarelin

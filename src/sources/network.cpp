@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "engine/state.h"
+#include "engine/text.h"
+#include "sources/bounded.h"
 
 namespace zarelin {
 
@@ -61,17 +63,69 @@ bool WideToOem(const WCHAR* name, char* target, size_t size) {
     return os.CharToOemW(name, target) != 0;
 }
 
-bool CompletionState::OpenNetEnumeration(NETRESOURCEA& container, DWORD usage) {
-    HANDLE handle = nullptr;
+DWORD OpenEnumeration(NETRESOURCEA& container, DWORD usage, HANDLE* handle, bool* alternateUsed) {
+    *handle = nullptr;
     DWORD result =
-        os.WNetOpenEnumA(RESOURCE_GLOBALNET, RESOURCETYPE_DISK, usage, &container, &handle);
-    if (result == ERROR_BAD_PROVIDER) {
+        os.WNetOpenEnumA(RESOURCE_GLOBALNET, RESOURCETYPE_DISK, usage, &container, handle);
+    *alternateUsed = result == ERROR_BAD_PROVIDER;
+    if (*alternateUsed) {
         container.lpProvider = AlternateProvider;
-        result =
-            os.WNetOpenEnumA(RESOURCE_GLOBALNET, RESOURCETYPE_DISK, usage, &container, &handle);
+        result = os.WNetOpenEnumA(RESOURCE_GLOBALNET, RESOURCETYPE_DISK, usage, &container, handle);
     }
+    // Success without a handle is no enumeration to read.
+    return result == ERROR_SUCCESS && !*handle ? ERROR_INVALID_HANDLE : result;
+}
+
+bool ReadEntry(HANDLE handle, uint8_t** buffer, DWORD* size, DWORD* error) {
+    auto* entry = reinterpret_cast<NETRESOURCEA*>(*buffer);
+    entry->lpRemoteName = nullptr;
+    DWORD count = 1;
+    DWORD room = *size;
+    DWORD result = os.WNetEnumResourceA(handle, &count, *buffer, &room);
+    if (result == ERROR_MORE_DATA) {
+        if (room > NetBufferLimit) {
+            *error = result;
+            return false;
+        }
+        if (room > *size) {
+            void* grown = os.LocalReAlloc(*buffer, room, LMEM_MOVEABLE);
+            if (!grown) { // the old buffer stays, for the next search
+                *error = ERROR_NOT_ENOUGH_MEMORY;
+                return false;
+            }
+            *buffer = static_cast<uint8_t*>(grown);
+            *size = room;
+            entry = reinterpret_cast<NETRESOURCEA*>(*buffer);
+        }
+        entry->lpRemoteName = nullptr;
+        count = 1;
+        room = *size;
+        result = os.WNetEnumResourceA(handle, &count, *buffer, &room);
+    }
+    *error = result;
+    return result == ERROR_SUCCESS && count == 1;
+}
+
+bool CompletionState::OpenNetEnumeration(NETRESOURCEA& container, DWORD usage) {
+    NetCall* fresh = nullptr;
+    if (!Resumes(CallKind::OpenEnum)) {
+        const char* server = container.lpRemoteName ? container.lpRemoteName : "";
+        // Share lists wait on their server; a workgroup's on the network as a whole.
+        fresh = NewCall(CallKind::OpenEnum, usage == RESOURCEUSAGE_CONNECTABLE ? server : "");
+        if (!fresh) return false;
+        fresh->Container = container;
+        CopyBounded(fresh->Text, sizeof fresh->Text, server);
+        fresh->Container.lpRemoteName = container.lpRemoteName ? fresh->Text : nullptr;
+        fresh->Usage = usage;
+    }
+    NetCall* call = Await(fresh);
+    if (!call) return false;
+    HANDLE handle = call->Handle;
+    bool opened = call->Error == ERROR_SUCCESS;
+    if (opened && call->AlternateUsed) container.lpProvider = AlternateProvider;
+    EndCall(call);
     EnumHandle = EnumNone;
-    if (result != ERROR_SUCCESS || !handle) return false;
+    if (!opened) return false;
 
     if (NetBuffer) os.LocalFree(NetBuffer);
     NetBufferSize = NetBufferStart;
@@ -86,27 +140,26 @@ bool CompletionState::OpenNetEnumeration(NETRESOURCEA& container, DWORD usage) {
 }
 
 NETRESOURCEA* CompletionState::ReadNetEntry() {
-    auto* entry = reinterpret_cast<NETRESOURCEA*>(NetBuffer);
-    entry->lpRemoteName = nullptr;
-    DWORD count = 1;
-    DWORD size = NetBufferSize;
-    DWORD result = os.WNetEnumResourceA(EnumHandle, &count, NetBuffer, &size);
-    if (result == ERROR_MORE_DATA) {
-        if (size > NetBufferLimit) return nullptr;
-        if (size > NetBufferSize) {
-            void* grown = os.LocalReAlloc(NetBuffer, size, LMEM_MOVEABLE);
-            if (!grown) return nullptr; // the old buffer stays, for the next search
-            NetBuffer = static_cast<uint8_t*>(grown);
-            NetBufferSize = size;
-            entry = reinterpret_cast<NETRESOURCEA*>(NetBuffer);
-        }
-        entry->lpRemoteName = nullptr;
-        count = 1;
-        size = NetBufferSize;
-        result = os.WNetEnumResourceA(EnumHandle, &count, NetBuffer, &size);
+    NetCall* fresh = nullptr;
+    if (!Resumes(CallKind::ReadEntry)) {
+        // A share word's entries come from its server; a workgroup's from the network.
+        fresh = NewCall(CallKind::ReadEntry, NetPattern == ServerPattern ? "" : Mask);
+        if (!fresh) return nullptr;
+        // The enumeration and its buffer are the call's while it runs.
+        fresh->Handle = EnumHandle;
+        fresh->Buffer = NetBuffer;
+        fresh->BufferSize = NetBufferSize;
+        NetBuffer = nullptr;
+        NetBufferSize = 0;
     }
-    if (result != ERROR_SUCCESS || count != 1) return nullptr;
-    return entry;
+    NetCall* call = Await(fresh);
+    if (!call) return nullptr;
+    EnumHandle = call->Handle;
+    NetBuffer = call->Buffer;
+    NetBufferSize = call->BufferSize;
+    bool found = call->Found;
+    EndCall(call);
+    return found ? reinterpret_cast<NETRESOURCEA*>(NetBuffer) : nullptr;
 }
 
 } // namespace zarelin

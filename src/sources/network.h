@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "platform/os.h"
 
@@ -44,6 +45,15 @@ constexpr int WideNameLength = 200;
 // The network-resource records the workgroup and share enumerations open.
 extern NETRESOURCEA ServerResource;
 extern NETRESOURCEA ShareResource;
+
+// Opens the enumeration below `container`; when the platform rejects its provider, once
+// more with the alternate one (then `alternateUsed`). The platform's answer.
+DWORD OpenEnumeration(NETRESOURCEA& container, DWORD usage, HANDLE* handle, bool* alternateUsed);
+
+// Reads the next entry of enumeration `handle` into `*buffer` of `*size` bytes, which
+// grows as the platform asks, up to a limit; false, with the platform's answer in
+// `error`, at the end or on a failure.
+bool ReadEntry(HANDLE handle, uint8_t** buffer, DWORD* size, DWORD* error);
 
 // Converts an ANSI name in place to the OEM code page, through UTF-16; false when it
 // cannot be converted (the name is then not offered).

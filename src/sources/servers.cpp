@@ -5,6 +5,7 @@
 #include "engine/state.h"
 #include "engine/text.h"
 #include "host/host.h"
+#include "sources/bounded.h"
 #include "sources/network.h"
 
 namespace zarelin {
@@ -38,15 +39,18 @@ NETRESOURCEA ServerResource = {RESOURCE_GLOBALNET,
                                EmptyComment,
                                WindowsNetwork};
 
-int32_t CompletionState::EnumNetwork(NETRESOURCEA* container, int32_t depth) {
-    if (depth > WalkDepthLimit) return 0;
+namespace {
+
+// Adds every server below `container` (null: the whole network) to the call's names,
+// depth first, in the OEM code page. On the worker.
+void WalkNetwork(NetCall& call, NETRESOURCEA* container, int32_t depth) {
+    if (depth > WalkDepthLimit) return;
     HANDLE handle = nullptr;
     if (os.WNetOpenEnumA(RESOURCE_GLOBALNET, RESOURCETYPE_ANY, 0, container, &handle) !=
         ERROR_SUCCESS)
-        return 0;
+        return;
     auto* batch = static_cast<NETRESOURCEA*>(os.LocalAlloc(LMEM_ZEROINIT, WalkBufferSize));
     if (batch) {
-        const char* pattern = Mask + NetPattern;
         for (;;) {
             std::memset(batch, 0, WalkBufferSize);
             DWORD count = 0xFFFFFFFF;
@@ -60,59 +64,87 @@ int32_t CompletionState::EnumNetwork(NETRESOURCEA* container, int32_t depth) {
                     char name[RemoteNameBuffer];
                     if (std::strlen(entry.lpRemoteName) >= sizeof name) continue;
                     os.CharToOemA(entry.lpRemoteName, name);
-                    if (!MatchName(pattern, name)) continue;
-                    // On the NT family the word keeps its two backslashes and the
-                    // candidate is the bare name (see StartSearch).
-                    bool bare = IsNT && name[0] == '\\' && name[1] == '\\';
-                    AddCandidate(bare ? name + 2 : name, "", 1);
+                    AddName(call, name);
                 } else if (IsContainerToWalk(entry)) {
-                    EnumNetwork(&entry, depth + 1);
+                    WalkNetwork(call, &entry, depth + 1);
                 }
             }
         }
         os.LocalFree(batch);
     }
-    return os.WNetCloseEnum(handle) == ERROR_SUCCESS;
+    os.WNetCloseEnum(handle);
+}
+
+void ListWholeNetwork(NetCall& call) {
+    WalkNetwork(call, nullptr, 0);
+}
+
+// The current domain's servers, in the OEM code page (NT family). On the worker.
+void ListDomain(NetCall& call) {
+    BYTE* buffer = nullptr;
+    DWORD read = 0, total = 0, resume = 0;
+    call.Error = Net.NetServerEnum(nullptr, 100, &buffer, MAX_PREFERRED_LENGTH, &read, &total,
+                                   SV_TYPE_ALL, nullptr, &resume);
+    if (call.Error == NERR_Success && read == 0) call.Error = ERROR_NO_MORE_ITEMS;
+    if (call.Error == NERR_Success) {
+        const auto* servers = reinterpret_cast<const SERVER_INFO_100*>(buffer);
+        for (DWORD i = 0; i < read; ++i) {
+            char name[sizeof Candidate::Name];
+            if (servers[i].sv100_name && WideToOem(servers[i].sv100_name, name, sizeof name))
+                AddName(call, name);
+        }
+    }
+    if (buffer) Net.NetApiBufferFree(buffer);
+}
+
+} // namespace
+
+int32_t CompletionState::ListNames(void (*list)(NetCall& call), const char* target) {
+    if (EnumHandle != EnumNone && !Resumes(CallKind::Names)) return 0;
+    NetCall* fresh = nullptr;
+    if (EnumHandle == EnumNone) {
+        fresh = NewCall(CallKind::Names, target);
+        if (!fresh) return 0;
+        fresh->List = list;
+        fresh->Family = IsNT;
+        CopyBounded(fresh->Text, sizeof fresh->Text, Mask);
+    }
+    NetCall* call = Await(fresh);
+    if (!call) return 0;
+    // A list that could not be had is asked for again by the next command.
+    EnumHandle = call->Error == ERROR_SUCCESS ? EnumReadWhole : EnumNone;
+    // Matching asks the host, so it happens here, on the host's thread.
+    const char* pattern = Mask + NetPattern;
+    uint32_t cursor = 0;
+    while (const char* name = NextName(*call, &cursor)) {
+        if (!MatchName(pattern, name)) continue;
+        // On the NT family a server word keeps its two backslashes and the candidate is
+        // the bare name (see StartSearch).
+        bool bare = NetPattern == ServerPattern && IsNT && name[0] == '\\' && name[1] == '\\';
+        AddCandidate(bare ? name + 2 : name, "", 1);
+    }
+    EndCall(call);
+    return CandidateCount > 0;
 }
 
 int32_t CompletionState::FetchServerName() {
     const char* pattern = Mask + NetPattern;
 
-    if (!CurrentDomainOnly) {
-        if (EnumHandle != EnumNone) return 0;
-        EnumNetwork(nullptr);
-        EnumHandle = EnumReadWhole;
-        return CandidateCount > 0;
-    }
+    if (!CurrentDomainOnly) return ListNames(ListWholeNetwork, "");
 
     if (IsNT) {
-        if (EnumHandle != EnumNone) return 0;
         // Without the listing calls (not found at start-up) the domain yields nothing.
         if (!Net.NetServerEnum || !Net.NetApiBufferFree) return 0;
-        BYTE* buffer = nullptr;
-        DWORD read = 0, total = 0, resume = 0;
-        DWORD result = Net.NetServerEnum(nullptr, 100, &buffer, MAX_PREFERRED_LENGTH, &read, &total,
-                                         SV_TYPE_ALL, nullptr, &resume);
-        if (result != NERR_Success || read == 0) {
-            if (buffer) Net.NetApiBufferFree(buffer);
-            return 0;
-        }
-        const auto* servers = reinterpret_cast<const SERVER_INFO_100*>(buffer);
-        for (DWORD i = 0; i < read; ++i) {
-            char name[sizeof Candidate::Name];
-            if (!servers[i].sv100_name || !WideToOem(servers[i].sv100_name, name, sizeof name))
-                continue;
-            if (MatchName(pattern, name)) AddCandidate(name, "", 1);
-        }
-        Net.NetApiBufferFree(buffer);
-        EnumHandle = EnumReadWhole;
-        return CandidateCount > 0;
+        return ListNames(ListDomain, "");
     }
 
     // The workgroup, one server per call. The names keep their two backslashes and
     // the ANSI code page, as the platform returns them.
     if (EnumHandle == EnumReadWhole) return 0; // read whole before an option changed
-    if (EnumHandle == EnumNone && !OpenNetEnumeration(ServerResource, RESOURCEUSAGE_CONTAINER))
+    if (EnumHandle == EnumPending && !Resumes(CallKind::OpenEnum) && !Resumes(CallKind::ReadEntry))
+        return 0; // a listing read whole when the option was other
+    if ((EnumHandle == EnumNone || Resumes(CallKind::OpenEnum)) &&
+        !OpenNetEnumeration(ServerResource, RESOURCEUSAGE_CONTAINER))
         return 0;
     while (NETRESOURCEA* entry = ReadNetEntry()) {
         // Without a workgroup name the platform lists the provider's domains instead:

@@ -8,7 +8,8 @@ if [[ -z $server || ! -f $server/port ]]; then
 fi
 
 start_shell --network "$server/network.json"
-complete 'dir \\SAMBA\' 'dir \\SAMBA\data\'
+# The first listing also starts smbd's RPC server, which may take longer than a Tab.
+complete_slow 'dir \\SAMBA\' 'dir \\SAMBA\data\'
 complete 'dir \\SAMBA\data\r' 'dir \\SAMBA\data\readme.txt'
 complete 'type \\SAMBA\data\ann' 'type "\\SAMBA\data\Annual Report 2024.txt"'
 complete 'dir \\SAMBA\secret\' 'dir \\SAMBA\secret\s.txt'

@@ -91,6 +91,10 @@ void InstallPlatformFaults() {
     Faulty<&OsTable::LoadLibraryA>::Install(os, nullptr);
     Faulty<&OsTable::GetProcAddress>::Install(os, nullptr);
     Faulty<&OsTable::MessageBeep>::Install(os, FALSE);
+    Faulty<&OsTable::CreateThread>::Install(os, nullptr);
+    Faulty<&OsTable::GetModuleHandleExA>::Install(os, FALSE);
+    Faulty<&OsTable::WaitForSingleObject>::Install(os, WAIT_FAILED);
+    Faulty<&OsTable::CloseHandle>::Install(os, FALSE, true);
 }
 
 // The listing calls are looked up at start-up, so they are wrapped after it.

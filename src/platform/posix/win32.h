@@ -170,6 +170,17 @@ struct CONSOLE_SCREEN_BUFFER_INFO {
 
 struct SECURITY_ATTRIBUTES;
 
+#define INFINITE 0xFFFFFFFFu
+#define WAIT_OBJECT_0 0u
+#define WAIT_TIMEOUT 258u
+#define WAIT_FAILED 0xFFFFFFFFu
+#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x4u
+#define DRIVE_UNKNOWN 0u
+#define DRIVE_NO_ROOT_DIR 1u
+#define DRIVE_FIXED 3u
+#define DRIVE_REMOTE 4u
+typedef DWORD (*LPTHREAD_START_ROUTINE)(void* parameter);
+
 // NETAPI32 (NT family) records.
 struct SERVER_INFO_100 {
     DWORD sv100_platform_id;
@@ -191,10 +202,28 @@ ZARELIN_PLATFORM_API HLOCAL LocalFree(HLOCAL mem);
 ZARELIN_PLATFORM_API DWORD GetLastError(void);
 ZARELIN_PLATFORM_API void SetLastError(DWORD code);
 
+// kernel32: threads, waits and the tick count. A thread's handle is signalled when the
+// thread ends; the thread keeps its own reference, so closing the handle never ends it.
+ZARELIN_PLATFORM_API HANDLE CreateThread(SECURITY_ATTRIBUTES* security, SIZE_T stackSize,
+                                         LPTHREAD_START_ROUTINE start, void* parameter, DWORD flags,
+                                         DWORD* threadId);
+ZARELIN_PLATFORM_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+ZARELIN_PLATFORM_API BOOL CloseHandle(HANDLE handle);
+ZARELIN_PLATFORM_API DWORD GetTickCount(void);
+// A reference to the library holding an address (the flag FROM_ADDRESS is required),
+// and the way a thread lets go of one as it ends.
+ZARELIN_PLATFORM_API BOOL GetModuleHandleExA(DWORD flags, const CHAR* name, HMODULE* module);
+ZARELIN_PLATFORM_API BOOL FreeLibrary(HMODULE module);
+ZARELIN_PLATFORM_API __attribute__((noreturn)) void FreeLibraryAndExitThread(HMODULE module,
+                                                                             DWORD exitCode);
+
 // kernel32: file search.
 ZARELIN_PLATFORM_API HANDLE FindFirstFileA(const CHAR* mask, WIN32_FIND_DATAA* data);
 ZARELIN_PLATFORM_API BOOL FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data);
 ZARELIN_PLATFORM_API BOOL FindClose(HANDLE search);
+// DRIVE_REMOTE for a drive's root (X:\ or X:, or null for the current directory) on a
+// network file system: NFS, CIFS, FUSE and their kind.
+ZARELIN_PLATFORM_API UINT GetDriveTypeA(const CHAR* root);
 
 // kernel32: console read-back.
 ZARELIN_PLATFORM_API HANDLE GetStdHandle(DWORD which);

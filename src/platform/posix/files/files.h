@@ -69,6 +69,10 @@ ZP_INTERNAL DWORD ResolvePath(const char* windowsPath, Lookup lookup, bool split
 // Windows lists no "." or ".." in the root of a drive: whether directory `fd` is one.
 ZP_INTERNAL bool IsDriveRoot(int fd);
 
+// The directory a drive's root ("X:", "X:\") stands for, or for null the current
+// directory; false for a drive that is not there.
+ZP_INTERNAL bool DriveDirectory(const char* root, std::string* directory);
+
 // ---- Folders (folder.cpp) ---------------------------------------------------------
 
 // One directory's entries in its order: a local directory read an entry at a time, or

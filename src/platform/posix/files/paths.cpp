@@ -195,6 +195,20 @@ void Path::Up() {
     text[length] = '\0';
 }
 
+bool DriveDirectory(const char* root, std::string* directory) {
+    if (!root) {
+        char cwd[PATH_MAX];
+        if (!getcwd(cwd, sizeof cwd)) return false;
+        *directory = cwd;
+        return true;
+    }
+    int letter = root[1] == ':' ? DriveIndex(root[0]) : -1;
+    if (letter < 0 || (root[2] != 0 && (!IsSeparator(root[2]) || root[3] != 0))) return false;
+    std::lock_guard<std::mutex> hold(drivesLock);
+    *directory = driveRoots[letter];
+    return !directory->empty();
+}
+
 bool IsDriveRoot(int fd) {
     struct stat directory;
     if (fstat(fd, &directory) != 0) return false;

@@ -1,0 +1,304 @@
+// Network calls with a bound: the worker, the wait, and the servers that failed late.
+#include "sources/bounded.h"
+
+#include <cstring>
+#include <new>
+
+#include "engine/text.h"
+#include "sources/network.h"
+
+namespace zarelin {
+
+namespace {
+
+enum CallStage : int32_t {
+    Running,   // the worker has the call
+    Finished,  // the results are the host's
+    Abandoned, // nobody wants the results: the worker frees them
+};
+
+// Errors that say the server was not reached, as against an answer such as "no such
+// file": only those make a server worth skipping.
+bool IsUnreachable(DWORD error) {
+    static const DWORD unreachable[] = {
+        51,   // ERROR_REM_NOT_LIST
+        53,   // ERROR_BAD_NETPATH
+        58,   // ERROR_BAD_NET_RESP
+        59,   // ERROR_UNEXP_NET_ERR
+        64,   // ERROR_NETNAME_DELETED
+        121,  // ERROR_SEM_TIMEOUT
+        1225, // ERROR_CONNECTION_REFUSED
+        1231, // ERROR_NETWORK_UNREACHABLE
+        1232, // ERROR_HOST_UNREACHABLE
+    };
+    for (DWORD code : unreachable)
+        if (error == code) return true;
+    return false;
+}
+
+// --- Servers that failed late -----------------------------------------------------
+
+struct Remembered {
+    char Target[TargetSize];
+    DWORD Since;
+};
+
+constexpr int RememberedSlots = 8;
+Remembered remembered[RememberedSlots];
+// Workers add, the host's thread reads: a lock that needs no platform call.
+std::atomic_flag rememberedLock = ATOMIC_FLAG_INIT;
+
+class RememberedGuard {
+  public:
+    RememberedGuard() {
+        while (rememberedLock.test_and_set(std::memory_order_acquire)) {
+        }
+    }
+    ~RememberedGuard() { rememberedLock.clear(std::memory_order_release); }
+};
+
+// Targets name the same server or drive: letters in any case, either separator.
+bool SameTarget(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        bool separators = (*a == '\\' || *a == '/') && (*b == '\\' || *b == '/');
+        char x = *a >= 'a' && *a <= 'z' ? static_cast<char>(*a - 32) : *a;
+        char y = *b >= 'a' && *b <= 'z' ? static_cast<char>(*b - 32) : *b;
+        if (!separators && x != y) return false;
+        if (!*a) return true;
+    }
+}
+
+bool Fresh(const Remembered& slot, DWORD now) {
+    return slot.Target[0] && now - slot.Since < UnreachableMemory;
+}
+
+void Remember(const char* target) {
+    DWORD now = os.GetTickCount();
+    RememberedGuard hold;
+    // The server's own slot, else a free one, else the oldest.
+    Remembered* slot = nullptr;
+    for (Remembered& candidate : remembered) {
+        if (SameTarget(candidate.Target, target) || !Fresh(candidate, now)) {
+            slot = &candidate;
+            break;
+        }
+        if (!slot || now - candidate.Since > now - slot->Since) slot = &candidate;
+    }
+    CopyBounded(slot->Target, sizeof slot->Target, target);
+    slot->Since = now;
+}
+
+// --- The calls themselves, on the worker --------------------------------------------
+
+void Run(NetCall& call) {
+    switch (call.Kind) {
+    case CallKind::FindFirst:
+        call.Handle = os.FindFirstFileA(call.Text, &call.Entry);
+        call.Found = call.Handle != INVALID_HANDLE_VALUE;
+        call.Error = call.Found ? ERROR_SUCCESS : os.GetLastError();
+        break;
+    case CallKind::FindNext:
+        call.Found = os.FindNextFileA(call.Handle, &call.Entry) != 0;
+        call.Error = call.Found ? ERROR_SUCCESS : os.GetLastError();
+        break;
+    case CallKind::OpenEnum:
+        call.Error = OpenEnumeration(call.Container, call.Usage, &call.Handle, &call.AlternateUsed);
+        break;
+    case CallKind::ReadEntry:
+        call.Found = ReadEntry(call.Handle, &call.Buffer, &call.BufferSize, &call.Error);
+        break;
+    case CallKind::Names:
+        call.List(call);
+        break;
+    }
+}
+
+// Lets go of what a call got, when nobody will take it.
+void Release(NetCall& call) {
+    switch (call.Kind) {
+    case CallKind::FindFirst:
+        if (call.Handle != INVALID_HANDLE_VALUE) os.FindClose(call.Handle);
+        break;
+    case CallKind::FindNext:
+        os.FindClose(call.Handle); // the search it continued is gone
+        break;
+    case CallKind::OpenEnum:
+        if (call.Error == ERROR_SUCCESS && call.Handle) os.WNetCloseEnum(call.Handle);
+        break;
+    case CallKind::ReadEntry:
+        os.WNetCloseEnum(call.Handle);
+        if (call.Buffer) os.LocalFree(call.Buffer);
+        break;
+    case CallKind::Names:
+        if (call.Names) os.LocalFree(call.Names);
+        break;
+    }
+}
+
+void Destroy(NetCall* call) {
+    call->~NetCall();
+    os.LocalFree(call);
+}
+
+DWORD WINAPI Work(void* parameter) {
+    auto* call = static_cast<NetCall*>(parameter);
+    HMODULE module = call->Module; // the call may be gone below
+    Run(*call);
+    int32_t running = Running;
+    if (!call->Stage.compare_exchange_strong(running, Finished)) {
+        // Abandoned: the search that wanted it has moved on.
+        if (call->Target[0] && IsUnreachable(call->Error)) Remember(call->Target);
+        Release(*call);
+        Destroy(call);
+    }
+    os.FreeLibraryAndExitThread(module, 0);
+    return 0; // not reached
+}
+
+// Whether a fresh call would do what `pending` already does.
+bool SameCall(const NetCall& a, const NetCall& b) {
+    return a.Kind == b.Kind && std::strcmp(a.Text, b.Text) == 0 && a.Usage == b.Usage &&
+           a.List == b.List && a.Family == b.Family &&
+           (a.Kind != CallKind::OpenEnum ||
+            std::strcmp(a.Container.lpProvider ? a.Container.lpProvider : "",
+                        b.Container.lpProvider ? b.Container.lpProvider : "") == 0);
+}
+
+} // namespace
+
+bool AddName(NetCall& call, const char* name) {
+    uint32_t length = static_cast<uint32_t>(std::strlen(name)) + 1;
+    if (call.NamesSize - call.NamesUsed < length) {
+        uint32_t size = call.NamesSize ? call.NamesSize * 2 : 4096;
+        while (size - call.NamesUsed < length)
+            size *= 2;
+        void* grown = call.Names ? os.LocalReAlloc(call.Names, size, LMEM_MOVEABLE)
+                                 : os.LocalAlloc(LMEM_FIXED, size);
+        if (!grown) return false;
+        call.Names = static_cast<char*>(grown);
+        call.NamesSize = size;
+    }
+    std::memcpy(call.Names + call.NamesUsed, name, length);
+    call.NamesUsed += length;
+    return true;
+}
+
+const char* NextName(const NetCall& call, uint32_t* cursor) {
+    if (*cursor >= call.NamesUsed) return nullptr;
+    const char* name = call.Names + *cursor;
+    *cursor += static_cast<uint32_t>(std::strlen(name)) + 1;
+    return name;
+}
+
+bool IsRemembered(const char* target) {
+    if (!target[0]) return false;
+    DWORD now = os.GetTickCount();
+    RememberedGuard hold;
+    for (const Remembered& slot : remembered)
+        if (Fresh(slot, now) && SameTarget(slot.Target, target)) return true;
+    return false;
+}
+
+void ForgetUnreachable() {
+    RememberedGuard hold;
+    for (Remembered& slot : remembered)
+        slot.Target[0] = 0;
+}
+
+// --- The host's side ----------------------------------------------------------------
+
+NetCall* CompletionState::NewCall(CallKind kind, const char* target) {
+    if (IsRemembered(target)) return nullptr; // failed late a moment ago: not again
+    void* memory = os.LocalAlloc(LMEM_ZEROINIT, sizeof(NetCall));
+    if (!memory) return nullptr;
+    auto* call = new (memory) NetCall{};
+    call->Kind = kind;
+    call->Handle = INVALID_HANDLE_VALUE;
+    CopyBounded(call->Target, sizeof call->Target, target);
+    return call;
+}
+
+void CompletionState::ArmDeadline() {
+    Deadline = os.GetTickCount() + CommandBound;
+}
+
+NetCall* CompletionState::Await(NetCall* fresh) {
+    NetCall* call = Pending;
+    if (fresh) {
+        if (Orphan && SameCall(*Orphan, *fresh)) {
+            Destroy(fresh); // the last search's call does this one's work
+            call = Orphan;
+            Orphan = nullptr;
+        } else {
+            Abandon(Orphan);
+            call = fresh;
+            call->Stage = Running;
+            if (!os.GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                       reinterpret_cast<const CHAR*>(&Work), &call->Module)) {
+                call->Stage = Finished;
+                call->Error = ERROR_NOT_ENOUGH_MEMORY;
+                return call;
+            }
+            call->Thread = os.CreateThread(nullptr, 0, Work, call, 0, nullptr);
+            if (!call->Thread) {
+                // No worker: the call ends as a failed one, and hands back what it holds.
+                os.FreeLibrary(call->Module);
+                call->Stage = Finished;
+                call->Error = ERROR_NOT_ENOUGH_MEMORY;
+                return call;
+            }
+        }
+    }
+    if (!call) return nullptr;
+
+    int32_t left = static_cast<int32_t>(Deadline - os.GetTickCount());
+    os.WaitForSingleObject(call->Thread, left > 0 ? static_cast<DWORD>(left) : 0);
+    if (call->Stage.load() != Finished) {
+        call->Late = true;
+        Pending = call;
+        EnumHandle = EnumPending;
+        return nullptr;
+    }
+    Pending = nullptr;
+    os.CloseHandle(call->Thread);
+    if (call->Late && call->Target[0] && IsUnreachable(call->Error)) Remember(call->Target);
+    return call;
+}
+
+bool CompletionState::Resumes(CallKind kind) const {
+    return Pending && Pending->Kind == kind;
+}
+
+void CompletionState::EndCall(NetCall* call) {
+    if (call->Names) os.LocalFree(call->Names);
+    Destroy(call);
+}
+
+void CompletionState::Abandon(NetCall*& slot) {
+    NetCall* call = slot;
+    if (!call) return;
+    slot = nullptr;
+    os.CloseHandle(call->Thread);
+    int32_t running = Running;
+    if (call->Stage.compare_exchange_strong(running, Abandoned)) return; // the worker frees it
+    if (call->Late && call->Target[0] && IsUnreachable(call->Error)) Remember(call->Target);
+    Release(*call);
+    Destroy(call);
+}
+
+void CompletionState::AbandonCalls() {
+    Abandon(Pending);
+    Abandon(Orphan);
+}
+
+void CompletionState::SetAsideCall() {
+    if (!Pending) return;
+    // A first call may serve the new search; one that continues a listing cannot.
+    bool first = Pending->Kind != CallKind::FindNext && Pending->Kind != CallKind::ReadEntry;
+    if (!first) return Abandon(Pending);
+    Abandon(Orphan);
+    Orphan = Pending;
+    Pending = nullptr;
+}
+
+} // namespace zarelin

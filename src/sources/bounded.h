@@ -1,0 +1,77 @@
+// Network calls with a bound: a call that may wait on a server runs on a worker thread
+// of its own, and the host's thread waits for it only until the command's deadline.
+//
+// A call that outlives the deadline stays pending in the search, and the next command
+// of the same search waits for it again, so a slow server completes on a later command.
+// A new search adopts a pending first call with the same inputs (the list command
+// starts a new search every time); any other pending call is abandoned: it finishes on
+// its own thread, frees what it got and ends. The worker holds a reference to the
+// module meanwhile, so unloading the module never pulls its code from under it. A
+// server whose call outlived the deadline and then failed is skipped for a while. No
+// host service is ever called from a worker: matching happens on the host's thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "engine/state.h"
+
+namespace zarelin {
+
+// How long a command may wait on the network, in all.
+constexpr DWORD CommandBound = 2000;
+// How long a server that failed after outliving a deadline is skipped.
+constexpr DWORD UnreachableMemory = 60000;
+
+enum class CallKind : int32_t {
+    FindFirst, // FindFirstFileA on Text
+    FindNext,  // FindNextFileA on Handle
+    OpenEnum,  // WNetOpenEnumA below Container, retried with the alternate provider
+    ReadEntry, // one entry of the enumeration Handle into Buffer
+    Names,     // List fills Names: a listing read whole
+};
+
+// Room for a call's target: "\\server" or "X:".
+constexpr size_t TargetSize = 262;
+
+struct NetCall {
+    CallKind Kind;
+    std::atomic<int32_t> Stage; // CallStage
+    HANDLE Thread;
+    HMODULE Module;          // the worker's reference to the module
+    char Target[TargetSize]; // what the call waits on: skipped while remembered; "" none
+    bool Late;               // outlived a command's deadline
+    DWORD Error;             // what the call met: ERROR_SUCCESS when it succeeded
+
+    char Text[LineBufferSize]; // FindFirst: the mask; OpenEnum: the container's name;
+                               // Names: what the listing is of
+    HANDLE Handle;             // FindFirst, OpenEnum: what was opened; else what is read
+    WIN32_FIND_DATAA Entry;    // FindFirst, FindNext
+    bool Found;                // FindFirst, FindNext, ReadEntry: an entry came
+
+    NETRESOURCEA Container; // OpenEnum, its names pointing at Text
+    DWORD Usage;
+    bool AlternateUsed; // the platform rejected the provider and the alternate served
+
+    uint8_t* Buffer; // ReadEntry: the search's entry buffer, the call's while it runs
+    DWORD BufferSize;
+
+    void (*List)(NetCall& call); // Names: the listing, run on the worker
+    int32_t Family;              // Names: IsNT when the call was made
+    char* Names;                 // Names: zero-terminated names back to back
+    uint32_t NamesUsed, NamesSize;
+};
+
+// Appends a name to a Names call's list; false when memory ran out.
+bool AddName(NetCall& call, const char* name);
+
+// The names of a finished Names call, one after the other: `*cursor` starts at 0.
+const char* NextName(const NetCall& call, uint32_t* cursor);
+
+// Whether `target` failed after outliving a deadline within the last UnreachableMemory.
+bool IsRemembered(const char* target);
+
+// Forgets every remembered server (start-up, and tests).
+void ForgetUnreachable();
+
+} // namespace zarelin
