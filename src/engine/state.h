@@ -122,11 +122,19 @@ struct CompletionState {
     // A call of `kind` on `target` ("\\server", "X:" or ""), its inputs for the caller
     // to fill; null when memory ran out or the target failed late a moment ago.
     NetCall* NewCall(CallKind kind, const char* target);
-    // Runs `fresh` on a worker (or adopts the last search's twin of it), or with null
-    // waits for Pending again, until the deadline. The finished call, for the caller to
-    // take the results of and end with EndCall; null while it still runs (then it is
-    // Pending and EnumHandle is EnumPending) or when there was no call.
+    // Starts `fresh` on a worker, or adopts the last search's twin of it: it becomes
+    // Pending, and EnumHandle EnumPending. False when no worker could be had: `fresh`
+    // then ends as a failed call, its inputs handed back, for the caller to end.
+    bool Launch(NetCall* fresh);
+    // Launches `fresh`, or with null goes on with Pending, and waits for it until the
+    // deadline. The finished call, for the caller to take the results of and end with
+    // EndCall; null while it still runs (it stays Pending) or when there was no call.
     NetCall* Await(NetCall* fresh);
+    // The next entry of Pending, a file listing, waited for until the deadline: 1 when
+    // one came, -1 at the listing's end, 0 while it still runs.
+    int32_t TakeFile(WIN32_FIND_DATAA* entry);
+    // What is left of the command's deadline, in milliseconds.
+    DWORD TimeLeft() const;
     void EndCall(NetCall* call);
     // Whether the call this search waits for is of `kind`.
     bool Resumes(CallKind kind) const;

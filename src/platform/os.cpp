@@ -27,6 +27,8 @@ const OsTable OsDefaults = {
     ::RegSetValueExA,
     ::RegCloseKey,
     ::CreateThread,
+    ::CreateEventA,
+    ::SetEvent,
     ::WaitForSingleObject,
     ::CloseHandle,
     ::GetTickCount,

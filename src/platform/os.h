@@ -73,6 +73,9 @@ struct OsTable {
     HANDLE(WINAPI* CreateThread)
     (SECURITY_ATTRIBUTES* security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start, void* parameter,
      DWORD flags, DWORD* threadId);
+    HANDLE(WINAPI* CreateEventA)
+    (SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState, const CHAR* name);
+    BOOL(WINAPI* SetEvent)(HANDLE event);
     DWORD(WINAPI* WaitForSingleObject)(HANDLE handle, DWORD milliseconds);
     BOOL(WINAPI* CloseHandle)(HANDLE handle);
     DWORD(WINAPI* GetTickCount)();

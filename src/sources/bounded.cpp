@@ -90,16 +90,61 @@ void Remember(const char* target) {
 
 // --- The calls themselves, on the worker --------------------------------------------
 
+class RingGuard {
+  public:
+    explicit RingGuard(NetCall& call) : call_(call) {
+        while (call_.RingLock.test_and_set(std::memory_order_acquire)) {
+        }
+    }
+    ~RingGuard() { call_.RingLock.clear(std::memory_order_release); }
+
+  private:
+    NetCall& call_;
+};
+
+// How often a worker with a full ring looks whether its search still wants it.
+constexpr DWORD RingPoll = 50;
+
+// Hands one entry to the host's thread; false when the search let the listing go.
+bool Hand(NetCall& call, const WIN32_FIND_DATAA& entry) {
+    for (;;) {
+        if (call.Stage.load() == Abandoned) return false;
+        {
+            RingGuard hold(call);
+            if (call.RingCount < RingSize) {
+                call.Ring[(call.RingFirst + call.RingCount) % RingSize] = entry;
+                ++call.RingCount;
+                break;
+            }
+        }
+        os.WaitForSingleObject(call.SpaceFree, RingPoll);
+    }
+    os.SetEvent(call.DataReady);
+    return true;
+}
+
+void ListFiles(NetCall& call) {
+    WIN32_FIND_DATAA entry;
+    HANDLE search = os.FindFirstFileA(call.Text, &entry);
+    bool more = search != INVALID_HANDLE_VALUE;
+    DWORD error = more ? ERROR_SUCCESS : os.GetLastError();
+    while (more && Hand(call, entry)) {
+        more = os.FindNextFileA(search, &entry) != 0;
+        if (!more) error = os.GetLastError();
+    }
+    if (search != INVALID_HANDLE_VALUE) os.FindClose(search);
+    {
+        RingGuard hold(call);
+        call.Ended = true;
+        call.Error = error;
+    }
+    os.SetEvent(call.DataReady);
+}
+
 void Run(NetCall& call) {
     switch (call.Kind) {
-    case CallKind::FindFirst:
-        call.Handle = os.FindFirstFileA(call.Text, &call.Entry);
-        call.Found = call.Handle != INVALID_HANDLE_VALUE;
-        call.Error = call.Found ? ERROR_SUCCESS : os.GetLastError();
-        break;
-    case CallKind::FindNext:
-        call.Found = os.FindNextFileA(call.Handle, &call.Entry) != 0;
-        call.Error = call.Found ? ERROR_SUCCESS : os.GetLastError();
+    case CallKind::Files:
+        ListFiles(call);
         break;
     case CallKind::OpenEnum:
         call.Error = OpenEnumeration(call.Container, call.Usage, &call.Handle, &call.AlternateUsed);
@@ -116,11 +161,7 @@ void Run(NetCall& call) {
 // Lets go of what a call got, when nobody will take it.
 void Release(NetCall& call) {
     switch (call.Kind) {
-    case CallKind::FindFirst:
-        if (call.Handle != INVALID_HANDLE_VALUE) os.FindClose(call.Handle);
-        break;
-    case CallKind::FindNext:
-        os.FindClose(call.Handle); // the search it continued is gone
+    case CallKind::Files: // the worker closed its search
         break;
     case CallKind::OpenEnum:
         if (call.Error == ERROR_SUCCESS && call.Handle) os.WNetCloseEnum(call.Handle);
@@ -130,12 +171,14 @@ void Release(NetCall& call) {
         if (call.Buffer) os.LocalFree(call.Buffer);
         break;
     case CallKind::Names:
-        if (call.Names) os.LocalFree(call.Names);
         break;
     }
 }
 
 void Destroy(NetCall* call) {
+    if (call->Names) os.LocalFree(call->Names);
+    if (call->DataReady) os.CloseHandle(call->DataReady);
+    if (call->SpaceFree) os.CloseHandle(call->SpaceFree);
     call->~NetCall();
     os.LocalFree(call);
 }
@@ -147,7 +190,7 @@ DWORD WINAPI Work(void* parameter) {
     int32_t running = Running;
     if (!call->Stage.compare_exchange_strong(running, Finished)) {
         // Abandoned: the search that wanted it has moved on.
-        if (call->Target[0] && IsUnreachable(call->Error)) Remember(call->Target);
+        if (call->Late && call->Target[0] && IsUnreachable(call->Error)) Remember(call->Target);
         Release(*call);
         Destroy(call);
     }
@@ -222,41 +265,44 @@ void CompletionState::ArmDeadline() {
     Deadline = os.GetTickCount() + CommandBound;
 }
 
-NetCall* CompletionState::Await(NetCall* fresh) {
-    NetCall* call = Pending;
-    if (fresh) {
-        if (Orphan && SameCall(*Orphan, *fresh)) {
-            Destroy(fresh); // the last search's call does this one's work
-            call = Orphan;
-            Orphan = nullptr;
-        } else {
-            Abandon(Orphan);
-            call = fresh;
-            call->Stage = Running;
-            if (!os.GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                                       reinterpret_cast<const CHAR*>(&Work), &call->Module)) {
-                call->Stage = Finished;
-                call->Error = ERROR_NOT_ENOUGH_MEMORY;
-                return call;
-            }
-            call->Thread = os.CreateThread(nullptr, 0, Work, call, 0, nullptr);
-            if (!call->Thread) {
-                // No worker: the call ends as a failed one, and hands back what it holds.
-                os.FreeLibrary(call->Module);
-                call->Stage = Finished;
-                call->Error = ERROR_NOT_ENOUGH_MEMORY;
-                return call;
-            }
-        }
+bool CompletionState::Launch(NetCall* fresh) {
+    if (Orphan && SameCall(*Orphan, *fresh)) {
+        Destroy(fresh); // the last search's call does this one's work
+        Pending = Orphan;
+        Orphan = nullptr;
+        EnumHandle = EnumPending;
+        return true;
     }
-    if (!call) return nullptr;
+    Abandon(Orphan);
+    fresh->Stage = Running;
+    if (os.GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                              reinterpret_cast<const CHAR*>(&Work), &fresh->Module)) {
+        fresh->Thread = os.CreateThread(nullptr, 0, Work, fresh, 0, nullptr);
+        if (fresh->Thread) {
+            Pending = fresh;
+            EnumHandle = EnumPending;
+            return true;
+        }
+        os.FreeLibrary(fresh->Module);
+    }
+    // No worker: the call ends as a failed one, and hands back what it holds.
+    fresh->Stage = Finished;
+    fresh->Error = ERROR_NOT_ENOUGH_MEMORY;
+    return false;
+}
 
+DWORD CompletionState::TimeLeft() const {
     int32_t left = static_cast<int32_t>(Deadline - os.GetTickCount());
-    os.WaitForSingleObject(call->Thread, left > 0 ? static_cast<DWORD>(left) : 0);
+    return left > 0 ? static_cast<DWORD>(left) : 0;
+}
+
+NetCall* CompletionState::Await(NetCall* fresh) {
+    if (fresh && !Launch(fresh)) return fresh;
+    NetCall* call = Pending;
+    if (!call) return nullptr;
+    os.WaitForSingleObject(call->Thread, TimeLeft());
     if (call->Stage.load() != Finished) {
         call->Late = true;
-        Pending = call;
-        EnumHandle = EnumPending;
         return nullptr;
     }
     Pending = nullptr;
@@ -265,12 +311,44 @@ NetCall* CompletionState::Await(NetCall* fresh) {
     return call;
 }
 
+int32_t CompletionState::TakeFile(WIN32_FIND_DATAA* entry) {
+    NetCall& call = *Pending;
+    for (;;) {
+        bool taken = false, wasFull = false, ended = false;
+        {
+            RingGuard hold(call);
+            if (call.RingCount > 0) {
+                wasFull = call.RingCount == RingSize;
+                *entry = call.Ring[call.RingFirst];
+                call.RingFirst = (call.RingFirst + 1) % RingSize;
+                --call.RingCount;
+                ++call.Taken;
+                taken = true;
+            } else {
+                ended = call.Ended;
+            }
+        }
+        if (taken) {
+            if (wasFull) os.SetEvent(call.SpaceFree);
+            return 1;
+        }
+        if (ended) {
+            if (call.Late && call.Target[0] && IsUnreachable(call.Error)) Remember(call.Target);
+            return -1;
+        }
+        DWORD left = TimeLeft();
+        if (left == 0 || os.WaitForSingleObject(call.DataReady, left) != WAIT_OBJECT_0) {
+            call.Late = true;
+            return 0;
+        }
+    }
+}
+
 bool CompletionState::Resumes(CallKind kind) const {
     return Pending && Pending->Kind == kind;
 }
 
 void CompletionState::EndCall(NetCall* call) {
-    if (call->Names) os.LocalFree(call->Names);
     Destroy(call);
 }
 
@@ -294,7 +372,7 @@ void CompletionState::AbandonCalls() {
 void CompletionState::SetAsideCall() {
     if (!Pending) return;
     // A first call may serve the new search; one that continues a listing cannot.
-    bool first = Pending->Kind != CallKind::FindNext && Pending->Kind != CallKind::ReadEntry;
+    bool first = Pending->Kind != CallKind::ReadEntry && Pending->Taken == 0;
     if (!first) return Abandon(Pending);
     Abandon(Orphan);
     Orphan = Pending;

@@ -24,8 +24,7 @@ constexpr DWORD CommandBound = 2000;
 constexpr DWORD UnreachableMemory = 60000;
 
 enum class CallKind : int32_t {
-    FindFirst, // FindFirstFileA on Text
-    FindNext,  // FindNextFileA on Handle
+    Files,     // FindFirstFileA on Text, then every entry: handed over as they come
     OpenEnum,  // WNetOpenEnumA below Container, retried with the alternate provider
     ReadEntry, // one entry of the enumeration Handle into Buffer
     Names,     // List fills Names: a listing read whole
@@ -33,6 +32,8 @@ enum class CallKind : int32_t {
 
 // Room for a call's target: "\\server" or "X:".
 constexpr size_t TargetSize = 262;
+// Entries of a file listing the worker may find ahead of the host's thread.
+constexpr int32_t RingSize = 32;
 
 struct NetCall {
     CallKind Kind;
@@ -43,11 +44,10 @@ struct NetCall {
     bool Late;               // outlived a command's deadline
     DWORD Error;             // what the call met: ERROR_SUCCESS when it succeeded
 
-    char Text[LineBufferSize]; // FindFirst: the mask; OpenEnum: the container's name;
+    char Text[LineBufferSize]; // Files: the mask; OpenEnum: the container's name;
                                // Names: what the listing is of
-    HANDLE Handle;             // FindFirst, OpenEnum: what was opened; else what is read
-    WIN32_FIND_DATAA Entry;    // FindFirst, FindNext
-    bool Found;                // FindFirst, FindNext, ReadEntry: an entry came
+    HANDLE Handle;             // OpenEnum: what was opened; ReadEntry: what is read
+    bool Found;                // ReadEntry: an entry came
 
     NETRESOURCEA Container; // OpenEnum, its names pointing at Text
     DWORD Usage;
@@ -60,6 +60,16 @@ struct NetCall {
     int32_t Family;              // Names: IsNT when the call was made
     char* Names;                 // Names: zero-terminated names back to back
     uint32_t NamesUsed, NamesSize;
+
+    // Files: a ring the worker fills and the host's thread empties, so that a step
+    // costs no thread of its own. DataReady is set when an entry or the end comes,
+    // SpaceFree when the host takes an entry.
+    HANDLE DataReady, SpaceFree;
+    std::atomic_flag RingLock;
+    WIN32_FIND_DATAA Ring[RingSize];
+    int32_t RingFirst, RingCount;
+    bool Ended;    // the listing is over; Error says why
+    int32_t Taken; // entries the host has taken: once one is, no new search can adopt it
 };
 
 // Appends a name to a Names call's list; false when memory ran out.

@@ -83,8 +83,6 @@ int32_t CompletionState::FetchFileName() {
 }
 
 bool CompletionState::FindEntry(WIN32_FIND_DATAA* entry) {
-    NetCall* fresh = nullptr;
-    char target[TargetSize];
     if (EnumHandle == EnumNone) {
         RemoteFiles = RemoteFolder(Mask);
         if (!RemoteFiles) {
@@ -93,25 +91,31 @@ bool CompletionState::FindEntry(WIN32_FIND_DATAA* entry) {
             EnumHandle = search;
             return true;
         }
+        // A folder on a network is listed on a worker, its entries handed over as they
+        // come, so that neither the first nor a later one holds a command past its bound.
+        char target[TargetSize];
         FolderTarget(Mask, target);
-        fresh = NewCall(CallKind::FindFirst, target);
+        NetCall* fresh = NewCall(CallKind::Files, target);
         if (!fresh) return false;
         CopyBounded(fresh->Text, sizeof fresh->Text, Mask);
+        fresh->DataReady = os.CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        fresh->SpaceFree = os.CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        if (!fresh->DataReady || !fresh->SpaceFree || !Launch(fresh)) {
+            EndCall(fresh);
+            return false;
+        }
     } else if (!RemoteFiles) {
         return os.FindNextFileA(EnumHandle, entry) != 0;
-    } else if (EnumHandle != EnumPending) {
-        FolderTarget(Mask, target);
-        fresh = NewCall(CallKind::FindNext, target);
-        if (!fresh) return false;
-        fresh->Handle = EnumHandle; // the call's while it runs
     }
-    NetCall* call = Await(fresh);
-    if (!call) return false;
-    bool found = call->Found;
-    if (found || call->Kind == CallKind::FindNext) EnumHandle = call->Handle;
-    if (found) *entry = call->Entry;
-    EndCall(call);
-    return found;
+    if (!Resumes(CallKind::Files)) return false;
+    int32_t taken = TakeFile(entry);
+    if (taken >= 0) return taken > 0;
+    // The listing is over. One that gave nothing is asked for again by the next
+    // command, as a local search that found nothing is.
+    bool gaveSome = Pending->Taken > 0;
+    Abandon(Pending);
+    EnumHandle = gaveSome ? EnumReadWhole : EnumNone;
+    return false;
 }
 
 } // namespace zarelin

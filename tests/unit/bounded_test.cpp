@@ -102,13 +102,17 @@ class Bounded : public ::testing::Test {
     void TearDown() override {
         State.ResetSearch();
         State.AbandonCalls();
-        // Abandoned calls end on their own threads, which still use `slow`.
+        Settle(); // abandoned calls end on their own threads, which still use `slow`
+        ForgetUnreachable();
+        server = nullptr;
+    }
+
+    // Lets every call under way answer at once, and waits until the workers are done.
+    void Settle() {
         slow.hurry = true;
         while (slow.inFlight)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // and leave the fakes
-        ForgetUnreachable();
-        server = nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50)); // and have closed
     }
 
     // Runs next completion on `line` ("" keeps the line), and returns its seconds.
@@ -160,6 +164,7 @@ TEST_F(Bounded, ANewSearchOfTheSameWordAdoptsTheCallAndAnotherWordAbandonsIt) {
     EXPECT_EQ(fake.commandLine, "type \\\\srv\\data\\report.txt");
     State.ResetSearch();
     State.AbandonCalls();
+    Settle();
     EXPECT_EQ(slow.openSearches, 0);
 }
 

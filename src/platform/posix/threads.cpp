@@ -1,6 +1,6 @@
-// Threads as Windows hands them out: a handle that is signalled when the thread ends and
-// that the creator may close at any time, a thread that holds a reference to the
-// library it runs in until it ends, and the tick count to measure waits with.
+// Threads and events as Windows hands them out: a thread's handle is signalled when the
+// thread ends and may be closed at any time; a thread holds a reference to the library
+// it runs in until it ends; and the tick count to measure waits with.
 #include <dlfcn.h>
 #include <pthread.h>
 #include <setjmp.h>
@@ -16,54 +16,60 @@
 
 namespace {
 
-constexpr uint32_t ThreadMagic = 0x54485244; // tells a thread handle from a stray pointer
+constexpr uint32_t WaitableMagic = 0x57414954; // tells our handles from stray pointers
 
-struct Thread {
-    uint32_t magic = ThreadMagic;
+// A thread or an event: what WaitForSingleObject waits for and CloseHandle closes.
+struct Waitable {
+    uint32_t magic = WaitableMagic;
     std::mutex lock;
-    std::condition_variable ended;
-    bool done = false;
-    int references = 2; // the creator's handle, and the thread itself until it ends
-    LPTHREAD_START_ROUTINE start;
-    void* parameter;
-    // Where FreeLibraryAndExitThread leaves the thread's code: the library that code
-    // lies in may be gone once the reference is let go, so nothing may return into it
-    // or unwind through it.
+    std::condition_variable signalled;
+    bool set = false;        // a thread: it has ended; an event: it is set
+    bool manualReset = true; // an event that stays set until reset; a thread's always does
+    int references = 1;      // the handle, and a thread's own until it ends
+    // A thread's start, and where FreeLibraryAndExitThread leaves its code: the library
+    // that code lies in may be gone once the reference is let go, so nothing may return
+    // into it or unwind through it.
+    LPTHREAD_START_ROUTINE start = nullptr;
+    void* parameter = nullptr;
     jmp_buf exit;
 };
 
-thread_local Thread* current = nullptr;
+thread_local Waitable* current = nullptr;
 
-Thread* FromHandle(HANDLE handle) {
-    auto* thread = static_cast<Thread*>(handle);
-    if (!thread || handle == INVALID_HANDLE_VALUE || thread->magic != ThreadMagic) {
+Waitable* FromHandle(HANDLE handle) {
+    auto* object = static_cast<Waitable*>(handle);
+    if (!object || handle == INVALID_HANDLE_VALUE || object->magic != WaitableMagic) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    return thread;
+    return object;
 }
 
-void Release(Thread* thread) {
+void Release(Waitable* object) {
     bool last;
     {
-        std::lock_guard<std::mutex> hold(thread->lock);
-        last = --thread->references == 0;
+        std::lock_guard<std::mutex> hold(object->lock);
+        last = --object->references == 0;
     }
     if (!last) return;
-    thread->magic = 0;
-    delete thread;
+    object->magic = 0;
+    delete object;
+}
+
+void Signal(Waitable* object) {
+    {
+        std::lock_guard<std::mutex> hold(object->lock);
+        object->set = true;
+    }
+    object->signalled.notify_all();
 }
 
 void* Run(void* argument) {
-    Thread* thread = static_cast<Thread*>(argument);
+    Waitable* thread = static_cast<Waitable*>(argument);
     current = thread;
     if (setjmp(thread->exit) == 0) thread->start(thread->parameter);
     current = nullptr;
-    {
-        std::lock_guard<std::mutex> hold(thread->lock);
-        thread->done = true;
-    }
-    thread->ended.notify_all();
+    Signal(thread);
     Release(thread);
     return nullptr;
 }
@@ -78,13 +84,14 @@ HANDLE CreateThread(SECURITY_ATTRIBUTES*, SIZE_T stackSize, LPTHREAD_START_ROUTI
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    auto* thread = new (std::nothrow) Thread;
+    auto* thread = new (std::nothrow) Waitable;
     if (!thread) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
     thread->start = start;
     thread->parameter = parameter;
+    thread->references = 2;
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
@@ -101,22 +108,46 @@ HANDLE CreateThread(SECURITY_ATTRIBUTES*, SIZE_T stackSize, LPTHREAD_START_ROUTI
     return thread;
 }
 
+HANDLE CreateEventA(SECURITY_ATTRIBUTES*, BOOL manualReset, BOOL initialState, const CHAR* name) {
+    if (name) { // named events are shared between processes: not needed here
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return nullptr;
+    }
+    auto* event = new (std::nothrow) Waitable;
+    if (!event) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    event->manualReset = manualReset != 0;
+    event->set = initialState != 0;
+    return event;
+}
+
+BOOL SetEvent(HANDLE handle) {
+    Waitable* event = FromHandle(handle);
+    if (!event || event->start) return FALSE;
+    Signal(event);
+    return TRUE;
+}
+
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
-    Thread* thread = FromHandle(handle);
-    if (!thread) return WAIT_FAILED;
-    std::unique_lock<std::mutex> hold(thread->lock);
-    auto done = [thread] { return thread->done; };
+    Waitable* object = FromHandle(handle);
+    if (!object) return WAIT_FAILED;
+    std::unique_lock<std::mutex> hold(object->lock);
+    auto set = [object] { return object->set; };
     if (milliseconds == INFINITE)
-        thread->ended.wait(hold, done);
+        object->signalled.wait(hold, set);
     else
-        thread->ended.wait_for(hold, std::chrono::milliseconds(milliseconds), done);
-    return thread->done ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+        object->signalled.wait_for(hold, std::chrono::milliseconds(milliseconds), set);
+    if (!object->set) return WAIT_TIMEOUT;
+    if (!object->manualReset) object->set = false; // an auto-reset event lets one waiter go
+    return WAIT_OBJECT_0;
 }
 
 BOOL CloseHandle(HANDLE handle) {
-    Thread* thread = FromHandle(handle);
-    if (!thread) return FALSE;
-    Release(thread);
+    Waitable* object = FromHandle(handle);
+    if (!object) return FALSE;
+    Release(object);
     return TRUE;
 }
 

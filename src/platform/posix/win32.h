@@ -202,11 +202,15 @@ ZARELIN_PLATFORM_API HLOCAL LocalFree(HLOCAL mem);
 ZARELIN_PLATFORM_API DWORD GetLastError(void);
 ZARELIN_PLATFORM_API void SetLastError(DWORD code);
 
-// kernel32: threads, waits and the tick count. A thread's handle is signalled when the
-// thread ends; the thread keeps its own reference, so closing the handle never ends it.
+// kernel32: threads, events, waits and the tick count. A thread's handle is signalled
+// when the thread ends; the thread keeps its own reference, so closing the handle never
+// ends it.
 ZARELIN_PLATFORM_API HANDLE CreateThread(SECURITY_ATTRIBUTES* security, SIZE_T stackSize,
                                          LPTHREAD_START_ROUTINE start, void* parameter, DWORD flags,
                                          DWORD* threadId);
+ZARELIN_PLATFORM_API HANDLE CreateEventA(SECURITY_ATTRIBUTES* security, BOOL manualReset,
+                                         BOOL initialState, const CHAR* name);
+ZARELIN_PLATFORM_API BOOL SetEvent(HANDLE event);
 ZARELIN_PLATFORM_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 ZARELIN_PLATFORM_API BOOL CloseHandle(HANDLE handle);
 ZARELIN_PLATFORM_API DWORD GetTickCount(void);
