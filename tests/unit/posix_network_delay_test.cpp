@@ -11,15 +11,16 @@
 #include <string>
 
 #include "platform/os.h"
+#include "support/sample_network.h"
 #include "zp_network.h"
 
 namespace fs = std::filesystem;
 using namespace zarelin;
+using namespace testhost;
 
 namespace {
 
-constexpr long ServerDelay = 200, DomainDelay = 150; // apart, so that each is told apart
-constexpr long NoWait = 100;                         // far above a call that does not wait
+constexpr long NoWait = 100; // far above a call that does not wait
 
 template <typename Fn> Fn Proc(const char* library, const char* name) {
     return reinterpret_cast<Fn>(
@@ -35,14 +36,10 @@ long Ms(const std::function<void()>& call) {
 
 // Opens the enumeration below `remote` (a domain, or \\server); the time it took.
 long OpenBelow(std::string remote, HANDLE* handle) {
-    NETRESOURCEA container = {RESOURCE_GLOBALNET,
-                              RESOURCETYPE_ANY,
-                              RESOURCEDISPLAYTYPE_SERVER,
-                              RESOURCEUSAGE_CONTAINER,
-                              nullptr,
-                              &remote[0],
-                              nullptr,
-                              const_cast<char*>("Microsoft Windows Network")};
+    NETRESOURCEA container = {};
+    container.dwUsage = RESOURCEUSAGE_CONTAINER;
+    container.lpRemoteName = &remote[0];
+    container.lpProvider = const_cast<char*>("Microsoft Windows Network");
     return Ms([&] {
         EXPECT_EQ(WNetOpenEnumA(RESOURCE_GLOBALNET, 0, 0, &container, handle), 0u) << remote;
     });
@@ -63,7 +60,7 @@ std::u16string Wide(const std::string& ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }
 
-class SlowNetwork : public ::testing::Test {
+class SlowServers : public ::testing::Test {
   protected:
     void SetUp() override {
         char base[] = "/tmp/zarelin-delay-XXXXXX";
@@ -77,28 +74,15 @@ class SlowNetwork : public ::testing::Test {
         fs::remove_all(dir_);
     }
 
-    // SLOW and SLOWDOM wait; FAST is in SLOWDOM and SLOW in QUICK, so a server's wait
-    // is never its domain's, nor a domain's its servers'.
     int Load(const std::string& family) {
-        std::string share = R"({ "name": "data", "path": ")" + dir_ + R"(" })";
-        std::string json = R"({ "platform": ")" + family + R"(",
-          "providers": [ { "name": "Microsoft Windows Network", "domains": [
-            { "name": "SLOWDOM", "delay": )" +
-                           std::to_string(DomainDelay) +
-                           R"(, "servers": ["SLOW", "FAST"] },
-            { "name": "QUICK", "servers": ["SLOW", "FAST"] } ] } ],
-          "servers": {
-            "SLOW": { "delay": )" +
-                           std::to_string(ServerDelay) + R"(, "shares": [ )" + share + R"( ] },
-            "FAST": { "shares": [ )" +
-                           share + R"( ] } } })";
+        std::string json = Filled(SlowNetwork, {{"@FAMILY@", family}, {"@PATH@", dir_}});
         return ZpNetworkLoadText(json.c_str());
     }
 
     std::string dir_;
 };
 
-TEST_F(SlowNetwork, EveryCallASlowServerOrDomainAnswersWaitsAndNoOtherDoes) {
+TEST_F(SlowServers, EveryCallASlowServerOrDomainAnswersWaitsAndNoOtherDoes) {
     struct Case {
         const char* what;
         const char* family;
@@ -180,7 +164,8 @@ TEST_F(SlowNetwork, EveryCallASlowServerOrDomainAnswersWaitsAndNoOtherDoes) {
     };
     for (const Case& c : cases) {
         ASSERT_EQ(Load(c.family), 0) << ZpNetworkError();
-        EXPECT_GE(c.call(c.domain ? "SLOWDOM" : "SLOW"), c.domain ? DomainDelay : ServerDelay)
+        EXPECT_GE(c.call(c.domain ? "SLOWDOM" : "SLOW"),
+                  c.domain ? SlowDomainDelay : SlowServerDelay)
             << c.what;
         EXPECT_LT(c.call(c.domain ? "QUICK" : "FAST"), NoWait) << c.what;
     }
