@@ -6,6 +6,11 @@
 // "@FAMILY@" is "nt" or "other".
 #pragma once
 
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <utility>
+
 namespace testhost {
 
 inline const char* const SampleNetwork = R"({
@@ -25,5 +30,29 @@ inline const char* const SampleNetwork = R"({
       { "name": "IPC$", "type": "ipc" },
       { "name": "caf\u00e9", "type": "disk" } ] },
     "ZETA": { "denied": true, "shares": [ { "name": "vault", "type": "disk" } ] } } })";
+
+// Slow servers and domains: every call SLOW answers waits SlowServerDelay ms, every
+// listing of SLOWDOM's servers SlowDomainDelay ms. FAST is in SLOWDOM and SLOW in
+// QUICK, so a server's wait is never its domain's, nor a domain's its servers'. The two
+// delays differ, so that a call waiting for the wrong one is told apart. "@FAMILY@" as
+// above; "@PATH@" is the folder behind the share "data" of both servers.
+constexpr long SlowServerDelay = 200, SlowDomainDelay = 150;
+inline const char* const SlowNetwork = R"({
+  "platform": "@FAMILY@", "domain": "QUICK",
+  "providers": [ { "name": "Microsoft Windows Network", "domains": [
+    { "name": "SLOWDOM", "delay": 150, "servers": ["SLOW", "FAST"] },
+    { "name": "QUICK", "servers": ["SLOW", "FAST"] } ] } ],
+  "servers": {
+    "SLOW": { "delay": 200, "shares": [ { "name": "data", "path": "@PATH@" } ] },
+    "FAST": { "shares": [ { "name": "data", "path": "@PATH@" } ] } } })";
+
+// The sample `json` with each of its "@NAME@" placeholders replaced as `values` says.
+inline std::string Filled(std::string json,
+                          std::initializer_list<std::pair<const char*, std::string>> values) {
+    for (const auto& [name, value] : values)
+        for (size_t at; (at = json.find(name)) != std::string::npos;)
+            json.replace(at, std::strlen(name), value);
+    return json;
+}
 
 } // namespace testhost

@@ -263,6 +263,9 @@ TEST_F(PosixNetwork, AFileThatCannotBeUsedIsNamedWithItsLineOrKeyOnce) {
         {R"({"servers": {"A": {"shares": [{"name": "x", "type": "floppy"}]}}})",
          " servers.A.shares[0].type: "},
         {R"({"servers": {"alpha": {}, "ALPHA": {}}})", " servers: \"ALPHA\" is named twice"},
+        {R"({"servers": {"A": {"delay": 60001}}})", " servers.A.delay: not between 0 and 60000"},
+        {R"({"providers": [{"name": "P", "domains": [{"name": "D", "delay": -1}]}]})",
+         " providers[0].domains[0].delay: not between"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Load(c.json), -1) << c.json;

@@ -2,6 +2,8 @@
 // provider behind it for the enumerations, the NETAPI32 and svrapi doubles for the
 // lists read whole, and Wine's file search inside a share mapped onto a folder. The
 // other platform family and the partial NETAPI32 each run in a process of their own.
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -248,6 +250,126 @@ TEST_F(PartialNetwork, ListsThatCouldNotBeFreedAreNeverAskedFor) {
         {"dir \\\\de", {CurrentDomainOnlyItem}, {"dir \\\\DELTA\\"}}, // mpr still answers
     });
     EXPECT_EQ(NetapiStats().calls, 0);
+}
+
+// ----------------------------------------------------------------------------------
+// Slow servers and domains ("delay" in the network file): the provider and the doubles
+// wait before they answer for one, as the Linux layer does, and for no other.
+
+class SlowServers : public WindowsTest {
+  protected:
+    static constexpr long NoWait = 100; // far above a call that does not wait
+
+    void SetUp() override {
+        WindowsTest::SetUp();
+        network = std::make_unique<WineNetwork>(
+            folder.root(), Filled(SlowNetwork, {{"@FAMILY@", "nt"}, {"@PATH@", "data"}}),
+            std::vector<std::string>{AllProviders[0]});
+    }
+    void TearDown() override {
+        network.reset();
+        WindowsTest::TearDown();
+    }
+
+    std::unique_ptr<WineNetwork> network;
+};
+
+template <typename Fn> Fn Proc(HMODULE library, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+}
+
+long Ms(const std::function<void()>& call) {
+    auto start = std::chrono::steady_clock::now();
+    call();
+    auto took = std::chrono::steady_clock::now() - start;
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count());
+}
+
+TEST_F(SlowServers, TheProviderAndTheDoublesWaitForASlowServerOrDomainAlone) {
+    HMODULE mpr = LoadLibraryA("mpr.dll"), netapi = LoadLibraryA("NETAPI32.DLL"),
+            svrapi = LoadLibraryA("svrapi.dll");
+    ASSERT_TRUE(mpr && netapi && svrapi);
+    auto open =
+        Proc<DWORD(WINAPI*)(DWORD, DWORD, DWORD, NETRESOURCEA*, HANDLE*)>(mpr, "WNetOpenEnumA");
+    auto read = Proc<DWORD(WINAPI*)(HANDLE, DWORD*, void*, DWORD*)>(mpr, "WNetEnumResourceA");
+    auto close = Proc<DWORD(WINAPI*)(HANDLE)>(mpr, "WNetCloseEnum");
+    auto shareEnum = Proc<DWORD(WINAPI*)(WCHAR*, DWORD, BYTE**, DWORD, DWORD*, DWORD*, DWORD*)>(
+        netapi, "NetShareEnum");
+    auto serverEnum = Proc<DWORD(WINAPI*)(const WCHAR*, DWORD, BYTE**, DWORD, DWORD*, DWORD*, DWORD,
+                                          const WCHAR*, DWORD*)>(netapi, "NetServerEnum");
+    auto bufferFree = Proc<DWORD(WINAPI*)(void*)>(netapi, "NetApiBufferFree");
+    auto otherShareEnum =
+        Proc<DWORD(WINAPI*)(const char*, short, char*, unsigned short, unsigned short*,
+                            unsigned short*)>(svrapi, "NetShareEnum");
+    // The enumeration below `remote` through mpr: the time of its open, or of its first read.
+    auto enumerate = [&](std::string remote, bool timeRead) {
+        NETRESOURCEA container = {};
+        container.dwUsage = RESOURCEUSAGE_CONTAINER;
+        container.lpRemoteName = &remote[0];
+        container.lpProvider = const_cast<char*>(AllProviders[0].c_str());
+        HANDLE handle = nullptr;
+        long took = Ms([&] { EXPECT_EQ(open(2, 0, 0, &container, &handle), 0u) << remote; });
+        alignas(NETRESOURCEA) char buffer[4096];
+        DWORD count = 0xFFFFFFFF, size = sizeof buffer;
+        if (timeRead) took = Ms([&] { EXPECT_EQ(read(handle, &count, buffer, &size), 0u); });
+        close(handle);
+        return took;
+    };
+    struct Case {
+        const char* what;
+        bool domain; // SLOWDOM and QUICK, else SLOW and FAST
+        std::function<long(const std::string&)> call;
+    } cases[] = {
+        {"the enumeration of a server's shares opens", false,
+         [&](const std::string& s) { return enumerate("\\\\" + s, false); }},
+        {"each read of it", false,
+         [&](const std::string& s) { return enumerate("\\\\" + s, true); }},
+        {"the enumeration of a domain's servers opens", true,
+         [&](const std::string& d) { return enumerate(d, false); }},
+        {"each read of a domain's", true, [&](const std::string& d) { return enumerate(d, true); }},
+        {"NetShareEnum", false,
+         [&](const std::string& s) {
+             std::wstring server(s.begin(), s.end());
+             BYTE* buffer = nullptr;
+             DWORD got, total;
+             long took = Ms([&] {
+                 EXPECT_EQ(shareEnum(&server[0], 1, &buffer, 0xFFFFFFFF, &got, &total, nullptr),
+                           0u);
+             });
+             bufferFree(buffer);
+             return took;
+         }},
+        {"NetServerEnum", true,
+         [&](const std::string& d) {
+             std::wstring domain(d.begin(), d.end());
+             BYTE* buffer = nullptr;
+             DWORD got, total;
+             long took = Ms([&] {
+                 EXPECT_EQ(serverEnum(nullptr, 100, &buffer, 0xFFFFFFFF, &got, &total, 0xFFFFFFFF,
+                                      domain.c_str(), nullptr),
+                           0u);
+             });
+             bufferFree(buffer);
+             return took;
+         }},
+        {"the other family's NetShareEnum", false,
+         [&](const std::string& s) {
+             char buffer[1024];
+             unsigned short got, total;
+             return Ms([&] {
+                 EXPECT_EQ(otherShareEnum(s.c_str(), 1, buffer, sizeof buffer, &got, &total), 0u);
+             });
+         }},
+    };
+    for (const Case& c : cases) {
+        EXPECT_GE(c.call(c.domain ? "SLOWDOM" : "SLOW"),
+                  c.domain ? SlowDomainDelay : SlowServerDelay)
+            << c.what;
+        EXPECT_LT(c.call(c.domain ? "QUICK" : "FAST"), NoWait) << c.what;
+    }
+    EXPECT_EQ(NetapiStats().outstanding, 0);
+    FreeLibrary(svrapi);
+    FreeLibrary(mpr);
 }
 
 // ----------------------------------------------------------------------------------

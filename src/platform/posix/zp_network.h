@@ -24,9 +24,11 @@
 // "path" is the local directory behind it, relative to the file's directory. A server
 // named in a domain but not under "servers" has no shares; one under "servers" but in
 // no domain is reachable by name without being listed. "denied": its share list is
-// refused (ERROR_ACCESS_DENIED). A server with "smb" is real: its shares and the files
-// in them come from the server at that address, through libsmbclient, as the guest
-// account or as the user the credentials file names. Names are UTF-8 and compared
+// refused (ERROR_ACCESS_DENIED). "delay" on a server or a domain: milliseconds (0 to
+// 60000) that each call answered by that server, or listing that domain's servers,
+// waits before it answers, as a slow one would. A server with "smb" is real: its shares
+// and the files in them come from the server at that address, through libsmbclient, as
+// the guest account or as the user the credentials file names. Names are UTF-8 and compared
 // without regard to case; the A calls hand them out in the ANSI code page (1252), the
 // NETAPI32 calls in UTF-16.
 #pragma once

@@ -40,7 +40,7 @@ std::shared_ptr<Network> Read(const Json& root) {
     for (const Json& p : root.value("providers", Json::array())) {
         Provider provider{Text(p, "name"), {}};
         for (const Json& d : p.value("domains", Json::array())) {
-            Domain domain{Text(d, "name"), {}};
+            Domain domain{Text(d, "name"), {}, d.value("delay", 0u)};
             for (const Json& s : d.value("servers", Json::array()))
                 domain.servers.push_back(Wide(s.get<std::string>()));
             provider.domains.push_back(std::move(domain));
@@ -49,7 +49,8 @@ std::shared_ptr<Network> Read(const Json& root) {
     }
     if (root.contains("servers"))
         for (auto& [name, s] : root["servers"].items()) {
-            Server server{Wide(name), Text(s, "comment"), s.value("denied", false), {}};
+            Server server{
+                Wide(name), Text(s, "comment"), s.value("denied", false), {}, s.value("delay", 0u)};
             for (const Json& sh : s.value("shares", Json::array()))
                 server.shares.push_back(
                     {Text(sh, "name"), Text(sh, "remark"), Kind(sh.value("type", "disk"))});
@@ -62,6 +63,10 @@ std::mutex blocksLock;
 std::set<void*> blocks;
 
 } // namespace
+
+void WaitAsServer(DWORD delayMs) {
+    if (delayMs) Sleep(delayMs);
+}
 
 bool SameName(const std::wstring& a, const std::wstring& b) {
     return a.size() == b.size() && lstrcmpiW(a.c_str(), b.c_str()) == 0;

@@ -22,11 +22,13 @@ struct Server {
     std::wstring name, comment;
     bool denied = false; // its share list is refused
     std::vector<Share> shares;
+    DWORD delayMs = 0; // how long each of its answers takes: the file's "delay"
 };
 
 struct Domain {
     std::wstring name;
     std::vector<std::wstring> servers;
+    DWORD delayMs = 0; // how long a listing of its servers takes
 };
 
 struct Provider {
@@ -47,6 +49,9 @@ struct Network {
 
 // The current file's network; null when the variable names none or it cannot be read.
 std::shared_ptr<const Network> LoadNetwork();
+
+// Holds the calling thread for a slow server's or domain's delay before it answers.
+void WaitAsServer(DWORD delayMs);
 
 // Names compare as Windows compares them: without regard to case.
 bool SameName(const std::wstring& a, const std::wstring& b);

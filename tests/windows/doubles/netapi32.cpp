@@ -80,6 +80,7 @@ __declspec(dllexport) NET_API_STATUS WINAPI
         for (const Domain& d : p.domains)
             if (!found && !wanted.empty() && SameName(d.name, wanted)) found = &d;
     if (!found) return ERROR_NO_BROWSER_SERVERS_FOUND;
+    WaitAsServer(found->delayMs);
 
     size_t bytes = 0;
     for (const std::wstring& s : found->servers)
@@ -108,6 +109,7 @@ __declspec(dllexport) NET_API_STATUS WINAPI
     if (!server || !*server) return NERR_Success; // this machine shares nothing
     bool listed = false;
     const Server* found = net->FindServer(server, &listed);
+    if (found) WaitAsServer(found->delayMs);
     if (!found && !listed) return ERROR_BAD_NETPATH;
     if (found && found->denied) return ERROR_ACCESS_DENIED;
     if (!found || found->shares.empty()) return NERR_Success;

@@ -78,6 +78,7 @@ struct Entry {
 struct Enumeration {
     std::vector<Entry> entries;
     size_t next = 0;
+    DWORD delayMs = 0; // what every read waits: a slow server's or domain's
 };
 
 std::mutex enumerationsLock;
@@ -98,9 +99,10 @@ const Provider* OwnerOf(const Network& net, const std::wstring& server) {
 }
 
 // What lies below `remote` in provider `me`: its domains (no name), a domain's servers,
-// or a server's shares; else the error the enumeration answers.
+// or a server's shares; else the error the enumeration answers. `delayMs` receives the
+// delay of the server or domain that answers.
 DWORD Below(const Network& net, const Provider& me, const std::wstring& remote,
-            std::vector<Entry>& out) {
+            std::vector<Entry>& out, DWORD* delayMs) {
     if (remote.empty()) {
         for (const Domain& d : me.domains)
             out.push_back({RESOURCETYPE_ANY, RESOURCEDISPLAYTYPE_DOMAIN, RESOURCEUSAGE_CONTAINER,
@@ -116,6 +118,7 @@ DWORD Below(const Network& net, const Provider& me, const std::wstring& remote,
         // is the first provider's): Windows asks the provider that knows the name.
         if ((!server && !listed) || OwnerOf(net, name.substr(0, separator)) != &me)
             return ERROR_BAD_NETPATH;
+        *delayMs = server ? server->delayMs : 0;
         if (separator != std::wstring::npos) {
             std::wstring share = name.substr(separator + 1);
             for (const Share& s : server ? server->shares : std::vector<Share>{})
@@ -132,6 +135,7 @@ DWORD Below(const Network& net, const Provider& me, const std::wstring& remote,
     }
     for (const Domain& d : me.domains) {
         if (!SameName(d.name, remote)) continue;
+        *delayMs = d.delayMs;
         for (const std::wstring& s : d.servers) {
             const Server* server = net.FindServer(s);
             out.push_back({RESOURCETYPE_ANY, RESOURCEDISPLAYTYPE_SERVER, RESOURCEUSAGE_CONTAINER,
@@ -158,6 +162,13 @@ void Store(const Entry& e, BYTE* buffer, size_t front, size_t& back) {
     record.lpComment = e.hasComment ? put(e.comment) : nullptr;
     record.lpProvider = put(e.provider);
     std::memcpy(buffer + front, &record, sizeof record);
+}
+
+// The delay of an open enumeration's server or domain; 0 for a handle that is none.
+DWORD DelayOf(HANDLE handle) {
+    std::lock_guard<std::mutex> hold(enumerationsLock);
+    auto found = enumerations.find(static_cast<Enumeration*>(handle));
+    return found == enumerations.end() ? 0 : (*found)->delayMs;
 }
 
 } // namespace
@@ -189,10 +200,14 @@ __declspec(dllexport) DWORD WINAPI
     if (!me) return WN_NO_NETWORK;
     if (container && !(container->dwUsage & RESOURCEUSAGE_CONTAINER)) return WN_NOT_CONTAINER;
     std::vector<Entry> all;
+    DWORD delayMs = 0;
     DWORD code =
-        Below(*net, *me, container && container->lpRemoteName ? container->lpRemoteName : L"", all);
+        Below(*net, *me, container && container->lpRemoteName ? container->lpRemoteName : L"", all,
+              &delayMs);
+    WaitAsServer(delayMs);
     if (code != WN_SUCCESS) return code;
     auto enumeration = new Enumeration;
+    enumeration->delayMs = delayMs;
     usage &= RESOURCEUSAGE_CONNECTABLE | RESOURCEUSAGE_CONTAINER;
     for (Entry& e : all) {
         // The type sorts shares; containers hold shares of every type.
@@ -207,6 +222,8 @@ __declspec(dllexport) DWORD WINAPI
 
 __declspec(dllexport) DWORD WINAPI
     NPEnumResource(HANDLE handle, DWORD* count, void* buffer, DWORD* bufferSize) {
+    // Waited without the lock, so that a slow server holds up its own reads alone.
+    WaitAsServer(DelayOf(handle));
     std::lock_guard<std::mutex> hold(enumerationsLock);
     auto found = enumerations.find(static_cast<Enumeration*>(handle));
     if (found == enumerations.end()) return WN_BAD_HANDLE;

@@ -48,6 +48,7 @@ __declspec(dllexport) API_RET_TYPE WINAPI
     wide.resize(wcslen(wide.c_str()));
     bool listed = false;
     const Server* found = net->FindServer(wide, &listed);
+    if (found) WaitAsServer(found->delayMs);
     if (!found && !listed) return ERROR_BAD_NETPATH;
     if (found && found->denied) return ERROR_ACCESS_DENIED;
     if (!found) return NERR_Success;

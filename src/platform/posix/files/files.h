@@ -45,6 +45,7 @@ struct Location {
     Path path;
     std::shared_ptr<SmbServer> smb; // set for a folder of a real server
     std::string share;              // that server's share
+    int delayMs = 0;                // how long the server behind a share takes to answer
 };
 
 // One component of a Windows path, in the OEM code page; not terminated.

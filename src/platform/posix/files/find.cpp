@@ -11,6 +11,7 @@
 #include <new>
 
 #include "files/files.h"
+#include "network/network.h"
 #include "zp_codepage.h"
 #include "zp_files.h"
 
@@ -26,6 +27,7 @@ struct FileSearch {
     const unsigned char* upper; // the OEM upper-case table the pattern was built with
     Pattern pattern;            // the last component of the mask
     bool shortNamesMatch;       // whether the pattern can match an 8.3 name at all
+    int delayMs;                // what each call waits: the delay of a share's server
     char name[MAX_PATH];        // the entry being examined, in the OEM code page
 };
 
@@ -124,6 +126,8 @@ HANDLE FindFirstFileA(const CHAR* mask, WIN32_FIND_DATAA* data) {
     }
     // "dir\" names no entry.
     if (error == ERROR_SUCCESS && last.length == 0) error = ERROR_FILE_NOT_FOUND;
+    search->delayMs = where.delayMs;
+    WaitAsServer(search->delayMs);
     if (error != ERROR_SUCCESS) {
         delete search;
         return Fail(error);
@@ -147,7 +151,9 @@ BOOL FindNextFileA(HANDLE handle, WIN32_FIND_DATAA* data) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (!NextMatch(static_cast<FileSearch*>(handle), data)) {
+    FileSearch* search = static_cast<FileSearch*>(handle);
+    WaitAsServer(search->delayMs);
+    if (!NextMatch(search, data)) {
         SetLastError(ERROR_NO_MORE_FILES);
         return FALSE;
     }

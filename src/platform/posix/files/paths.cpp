@@ -95,6 +95,7 @@ DWORD ResolveShare(const char* windowsPath, Location* where, const char** rest) 
     ZpOemToUtf8(oem, shareName, sizeof shareName);
     ShareRoot root;
     DWORD error = FindShareRoot(serverName, shareName, &root);
+    where->delayMs = root.delayMs; // a share it lacks is its answer too
     if (error != ERROR_SUCCESS) return error;
     *rest = share + shareLength;
     if (root.smb) {
@@ -226,6 +227,7 @@ DWORD ResolvePath(const char* windowsPath, Lookup lookup, bool splitLast, Locati
                   Component* last) {
     where->smb.reset();
     where->share.clear();
+    where->delayMs = 0;
     Path* path = &where->path;
     path->length = path->floor = 0;
     path->text[0] = '\0';

@@ -27,6 +27,7 @@ namespace fs = std::filesystem;
 constexpr int MaxNesting = 16;                  // the format itself needs 7 levels
 constexpr long MaxFileSize = 16L * 1024 * 1024; // far beyond any network worth typing
 constexpr size_t MaxNameBytes = 1024;           // room for oversized names, not for junk
+constexpr int MaxDelayMs = 60000;               // a slow server, not one that never answers
 
 // The line where brackets first nest deeper than `cap`, or 0. Strings and comments are
 // skipped so that brackets inside them do not count.
@@ -185,9 +186,11 @@ class Reader {
             const Json& entry = list[i];
             std::string at = Index(listKey, i);
             Expect(entry, Json::value_t::object, at, "a domain object");
-            Keys(entry, at, {"name", "servers"});
+            Keys(entry, at, {"name", "servers", "delay"});
             if (!entry.contains("name")) Fail(Child(at, "name"), "missing");
-            Domain domain{Name(entry["name"], Child(at, "name"), true), {}, {}, {}, {}, {}};
+            Domain domain;
+            domain.name = Name(entry["name"], Child(at, "name"), true);
+            domain.delayMs = Integer(entry, "delay", at, 0, MaxDelayMs, 0);
             if (entry.contains("servers")) {
                 const Json& servers = entry["servers"];
                 std::string serversKey = Child(at, "servers");
@@ -204,9 +207,10 @@ class Reader {
         Server server;
         server.name = Name(Json(name), key, true);
         Expect(value, Json::value_t::object, key, "a server object");
-        Keys(value, key, {"comment", "denied", "shares", "smb"});
+        Keys(value, key, {"comment", "denied", "shares", "smb", "delay"});
         server.comment = Text(value, "comment", key, false);
         server.denied = Flag(value, "denied", key);
+        server.delayMs = Integer(value, "delay", key, 0, MaxDelayMs, 0);
         if (value.contains("smb")) {
             // A real server names its own shares and decides whom it refuses.
             for (const char* own : {"shares", "denied"})

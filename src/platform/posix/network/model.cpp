@@ -8,12 +8,14 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <mutex>
+#include <thread>
 
 #include "network/network.h"
 #include "network/smb.h"
@@ -127,6 +129,10 @@ bool Network::Lists(const Domain& domain, const std::u16string& key) {
 // ----------------------------------------------------------------------------------
 // The backends: the model answers for its own servers, the SMB backend for real ones.
 
+void WaitAsServer(int delayMs) {
+    if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+}
+
 DWORD ServerShares(const Server& server, std::vector<Share>* shares) {
     if (server.smb) return server.smb->Shares(shares);
     *shares = server.shares;
@@ -138,6 +144,7 @@ DWORD FindShareRoot(const std::string& server, const std::string& share, ShareRo
     std::shared_ptr<const Network> net = CurrentNetwork();
     const Server* found = net ? net->FindServer(Utf8ToWide(server)) : nullptr;
     if (!found) return ERROR_BAD_NETPATH;
+    root->delayMs = found->delayMs;
     if (found->smb) {
         root->smb = found->smb;
         root->share = share;

@@ -62,10 +62,12 @@ WCHAR* PutWide(BYTE*& strings, const std::u16string& text) {
 }
 
 // The server a listing call names, with or without its leading backslashes; null with
-// `code` set when it cannot be listed.
+// `code` set when it cannot be listed. A known server answers, refusal included, only
+// after its delay.
 const Server* ListedServer(const Network& net, const std::u16string& name, DWORD* code) {
     bool listed = false;
     const Server* server = net.FindServer(name, &listed);
+    if (server) WaitAsServer(server->delayMs);
     *code = server || listed ? NERR_Success : ERROR_BAD_NETPATH;
     if (*code == NERR_Success && ((server && server->denied) || FaultHits(ZpFaultShareListDenied)))
         *code = ERROR_ACCESS_DENIED;
@@ -93,6 +95,7 @@ DWORD WINAPI NetServerEnumImpl(const WCHAR* serverName, DWORD level, BYTE** buff
         for (const Domain& d : p.domains)
             if (!domain && !wanted.empty() && SameName(Utf8ToWide(d.name), wanted)) domain = &d;
     if (!domain) return ERROR_NO_BROWSER_SERVERS_FOUND;
+    WaitAsServer(domain->delayMs);
 
     std::vector<std::u16string> names;
     std::vector<size_t> sizes;

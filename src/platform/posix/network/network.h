@@ -29,6 +29,7 @@ struct Server {
     std::string name;    // UTF-8, without the leading backslashes
     std::string comment; // UTF-8, "" when the file has none
     bool denied = false; // its share list is refused
+    int delayMs = 0;     // how long each of its answers takes: the file's "delay"
     std::vector<Share> shares;
     std::shared_ptr<SmbServer> smb; // set for a real server: shares and files come from it
     std::u16string key;             // the name in UTF-16, folded: what lookups compare
@@ -39,6 +40,7 @@ struct Server {
 // lookups, and ANSI as the enumeration hands it out; the last two made once, at load.
 struct Domain {
     std::string name;
+    int delayMs = 0;                      // how long a listing of its servers takes
     std::vector<std::string> servers;     // names, in the file's order
     std::vector<std::u16string> keys;     // the servers' names, folded
     std::vector<std::string> ansiServers; // the servers as "\\NAME", ANSI
@@ -100,13 +102,19 @@ struct ShareRoot {
     std::string local;              // the model's directory, absolute; "" for a real share
     std::shared_ptr<SmbServer> smb; // the real server, for a real share
     std::string share;              // the share's name on it (UTF-8)
+    int delayMs = 0;                // the server's delay: set when the server is known
 };
 
 // ERROR_SUCCESS with `root` filled, or ERROR_BAD_NETPATH for a server or share the
 // network does not know (a real server's shares are known to the server alone: its
-// answer comes when the folder is read).
+// answer comes when the folder is read). The delay is set whenever the server is known,
+// as its answer is slow whether or not it has the share.
 ZP_INTERNAL DWORD FindShareRoot(const std::string& server, const std::string& share,
                                 ShareRoot* root);
+
+// Holds the calling thread for `delayMs`: a slow server's or domain's answer, which a
+// test makes so to see that no caller waits on it for long.
+ZP_INTERNAL void WaitAsServer(int delayMs);
 
 // The entry points GetProcAddress hands out, by library and name; null for none.
 enum class Library { Netapi32, Svrapi };

@@ -48,6 +48,7 @@ struct Enumeration {
     std::vector<Resource> entries;
     size_t next = 0;               // the entry the next read starts with
     DWORD failure = ERROR_SUCCESS; // what every read answers instead
+    int delayMs = 0;               // what every read waits: a slow server's or domain's
 };
 
 std::mutex enumerationsLock; // guards `enumerations` and every Enumeration in it
@@ -90,7 +91,9 @@ const Provider& ProviderOf(const Network& net, const std::u16string& server) {
 }
 
 // The entries below `container`, unfiltered; or the error WNetOpenEnumA answers.
-DWORD EntriesBelow(const Network& net, const NETRESOURCEA* container, std::vector<Resource>& out) {
+// `delayMs` receives the delay of the server or domain that answers, if one does.
+DWORD EntriesBelow(const Network& net, const NETRESOURCEA* container, std::vector<Resource>& out,
+                   int* delayMs) {
     if (!container) {
         for (const Provider& p : net.providers) {
             out.push_back(Container(RESOURCEDISPLAYTYPE_NETWORK, p.ansi, p));
@@ -113,7 +116,7 @@ DWORD EntriesBelow(const Network& net, const NETRESOURCEA* container, std::vecto
     std::u16string wide = AnsiToWide(remote);
     const std::u16string key = Fold(wide);
     if (!remote || !*remote || (only && key == only->key)) {
-        if (!only) return EntriesBelow(net, nullptr, out);
+        if (!only) return EntriesBelow(net, nullptr, out, delayMs);
         for (const Domain& d : only->domains)
             out.push_back(Container(RESOURCEDISPLAYTYPE_DOMAIN, d.ansi, *only));
         return ERROR_SUCCESS;
@@ -127,6 +130,7 @@ DWORD EntriesBelow(const Network& net, const NETRESOURCEA* container, std::vecto
             separator == std::u16string::npos ? name : name.substr(0, separator), &listed);
         if (!server && !listed) return ERROR_BAD_NETPATH;
         if (!server) return separator == std::u16string::npos ? ERROR_SUCCESS : ERROR_BAD_NETPATH;
+        *delayMs = server->delayMs;
         std::vector<Share> shares;
         DWORD code = ServerShares(*server, &shares);
         if (code != ERROR_SUCCESS) return code;
@@ -153,11 +157,19 @@ DWORD EntriesBelow(const Network& net, const NETRESOURCEA* container, std::vecto
         if (only && &p != only) continue;
         for (const Domain& d : p.domains) {
             if (d.key != key) continue;
+            *delayMs = d.delayMs;
             AddServers(net, p, d, out);
             return ERROR_SUCCESS;
         }
     }
     return ERROR_NO_BROWSER_SERVERS_FOUND;
+}
+
+// The delay of an open enumeration's server or domain; 0 for a handle that is none.
+int DelayOf(HANDLE handle) {
+    std::lock_guard<std::mutex> hold(enumerationsLock);
+    auto found = enumerations.find(static_cast<Enumeration*>(handle));
+    return found == enumerations.end() ? 0 : (*found)->delayMs;
 }
 
 // Copies entry `e` into `buffer`: the record at `front`, its strings below `back`,
@@ -198,7 +210,8 @@ DWORD WNetOpenEnumA(DWORD scope, DWORD type, DWORD usage, NETRESOURCEA* containe
     auto enumeration = std::make_unique<Enumeration>();
     if (scope == RESOURCE_GLOBALNET) {
         std::vector<Resource> all;
-        DWORD code = EntriesBelow(*net, container, all);
+        DWORD code = EntriesBelow(*net, container, all, &enumeration->delayMs);
+        WaitAsServer(enumeration->delayMs);
         // Without a provider the layer opens at once and asks the providers at the
         // first read, which then answers what they said.
         bool deferred = container && !container->lpProvider && container->lpRemoteName &&
@@ -223,6 +236,8 @@ DWORD WNetOpenEnumA(DWORD scope, DWORD type, DWORD usage, NETRESOURCEA* containe
 }
 
 DWORD WNetEnumResourceA(HANDLE handle, DWORD* count, void* buffer, DWORD* bufferSize) {
+    // Waited without the lock, so that a slow server holds up its own reads alone.
+    WaitAsServer(DelayOf(handle));
     std::unique_lock<std::mutex> hold(enumerationsLock);
     auto found = enumerations.find(static_cast<Enumeration*>(handle));
     if (found == enumerations.end()) {
