@@ -1,14 +1,28 @@
 #include "scripted_host.h"
 
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 
 namespace testhost {
 
 namespace {
 
 ScriptedHost* current = nullptr;
+std::thread::id hostThread;
+
+// A host's services are the host's thread's alone: the module may call none of them
+// from a worker. Every test with a scripted host checks it.
+ScriptedHost& OnHostThread() {
+    if (std::this_thread::get_id() != hostThread) {
+        std::fprintf(stderr, "a host service was called off the host's thread\n");
+        std::abort();
+    }
+    return *current;
+}
 
 } // namespace
 
@@ -36,7 +50,7 @@ struct Services {
 int32_t Services::Menu(int32_t, int32_t, int32_t, int32_t, uint32_t flags, const char* title,
                        const char*, const char*, const int32_t* breakKeys, int32_t*,
                        const MenuItem* items, int32_t count) {
-    ScriptedHost& host = *current;
+    ScriptedHost& host = OnHostThread();
     host.menus.push_back({title ? title : "", flags, breakKeys != nullptr, count, {}});
     if (host.keepMenuItems) {
         host.menus.back().items.assign(items, items + count);
@@ -53,11 +67,12 @@ int32_t Services::Menu(int32_t, int32_t, int32_t, int32_t, uint32_t flags, const
 }
 
 const char* Services::Message(int32_t, int32_t id) {
-    return id >= 0 && id < 8 ? current->messages[id].c_str() : "";
+    ScriptedHost& host = OnHostThread();
+    return id >= 0 && id < 8 ? host.messages[id].c_str() : "";
 }
 
 int32_t Services::Control(void*, int32_t command, void* param) {
-    ScriptedHost& host = *current;
+    ScriptedHost& host = OnHostThread();
     char* buffer = static_cast<char*>(param);
     if (command == HostGetCommandLine) {
         std::strncpy(buffer, host.commandLine.c_str(), 1023);
@@ -74,6 +89,7 @@ int32_t Services::Control(void*, int32_t command, void* param) {
 }
 
 int32_t Services::Match(const char* pattern, const char* name, int32_t) {
+    OnHostThread();
     const char* last = name;
     for (const char* p = name; *p; ++p)
         if (*p == '\\' || *p == '/') last = p + 1;
@@ -81,7 +97,7 @@ int32_t Services::Match(const char* pattern, const char* name, int32_t) {
 }
 
 int32_t Services::Editor(int32_t command, void* record) {
-    ScriptedHost& host = *current;
+    ScriptedHost& host = OnHostThread();
     switch (command) {
     case EditorGetLine: {
         auto* line = static_cast<EditorLineRecord*>(record);
@@ -108,6 +124,7 @@ int32_t Services::Editor(int32_t command, void* record) {
 ScriptedHost::ScriptedHost() {
     if (current) throw std::logic_error("one test host at a time");
     current = this;
+    hostThread = std::this_thread::get_id();
 }
 
 ScriptedHost::~ScriptedHost() {
