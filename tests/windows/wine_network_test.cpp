@@ -130,7 +130,7 @@ TEST_F(NtNetwork, ServersAndSharesCompleteThroughTheRealLayerAndTheDoubles) {
     EXPECT_EQ(stats.outstanding, 0); // every list handed out was freed
 }
 
-TEST_F(NtNetwork, TheRealLayerAnswersAsTheLinuxLayerDoes) {
+TEST_F(NtNetwork, WinesLayerAnswersAsTheTableSaysWine) {
     HMODULE mpr = LoadLibraryA("mpr.dll");
     ASSERT_NE(mpr, nullptr);
     using AnyFn = void (*)();
@@ -141,7 +141,7 @@ TEST_F(NtNetwork, TheRealLayerAnswersAsTheLinuxLayerDoes) {
     auto close = reinterpret_cast<DWORD(WINAPI*)(HANDLE)>(
         reinterpret_cast<AnyFn>(GetProcAddress(mpr, "WNetCloseEnum")));
     for (const LayerAnswer& row : LayerAnswers)
-        EXPECT_EQ(Answer(row, open, read, close), row.answer) << row.what;
+        EXPECT_EQ(Answer(row, open, read, close), row.wine ? row.wine : row.answer) << row.what;
     FreeLibrary(mpr);
 }
 
