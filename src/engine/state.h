@@ -102,9 +102,10 @@ struct CompletionState {
     void EnumSharesBulk();
     // Opens the one-entry-per-call enumeration below `container` into EnumHandle, with
     // a fresh 256-byte NetBuffer; false, with EnumHandle 0, when it cannot be opened.
-    bool OpenNetEnumeration(NETRESOURCEA& container, DWORD usage);
+    // The record's type chooses the ANSI or the UTF-16 enumeration.
+    template <typename Resource> bool OpenNetEnumeration(Resource& container, DWORD usage);
     // Reads the next entry of that enumeration into NetBuffer; null at its end.
-    NETRESOURCEA* ReadNetEntry();
+    template <typename Resource = NETRESOURCEA> Resource* ReadNetEntry();
 
     // --- Line access (the host's command line or editor) ---------------------------------
 

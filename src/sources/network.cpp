@@ -16,8 +16,11 @@ char EmptyComment[] = "";
 namespace {
 
 constexpr DWORD NetBufferStart = 256;
-// An entry the platform says needs more than this is not a single name record.
+// An entry the platform says needs more than this is not a single name record; nor is
+// one that does not fit here when the platform does not say what it needs.
 constexpr DWORD NetBufferLimit = 64 * 1024;
+// Reads of one entry: doubling from the start reaches the limit in eight.
+constexpr int NetReadRounds = 12;
 
 template <typename Fn> Fn Lookup(HMODULE library, const char* name) {
     if (!library) return nullptr;
@@ -61,14 +64,41 @@ bool WideToOem(const WCHAR* name, char* target, size_t size) {
     return os.CharToOemW(name, target) != 0;
 }
 
-bool CompletionState::OpenNetEnumeration(NETRESOURCEA& container, DWORD usage) {
+namespace {
+
+DWORD OpenEnumeration(NETRESOURCEA& container, DWORD usage, HANDLE* handle) {
+    return os.WNetOpenEnumA(RESOURCE_GLOBALNET, RESOURCETYPE_DISK, usage, &container, handle);
+}
+DWORD OpenEnumeration(NETRESOURCEW& container, DWORD usage, HANDLE* handle) {
+    return os.WNetOpenEnumW(RESOURCE_GLOBALNET, RESOURCETYPE_DISK, usage, &container, handle);
+}
+
+DWORD ReadEnumeration(NETRESOURCEA*, HANDLE handle, DWORD* count, void* buffer, DWORD* size) {
+    return os.WNetEnumResourceA(handle, count, buffer, size);
+}
+DWORD ReadEnumeration(NETRESOURCEW*, HANDLE handle, DWORD* count, void* buffer, DWORD* size) {
+    return os.WNetEnumResourceW(handle, count, buffer, size);
+}
+
+void UseAlternateProvider(NETRESOURCEA& container) {
+    container.lpProvider = AlternateProvider;
+}
+void UseAlternateProvider(NETRESOURCEW& container) {
+    static WCHAR wide[sizeof AlternateProvider]; // the name is ASCII
+    for (size_t i = 0; i < sizeof AlternateProvider; ++i)
+        wide[i] = static_cast<WCHAR>(AlternateProvider[i]);
+    container.lpProvider = wide;
+}
+
+} // namespace
+
+template <typename Resource>
+bool CompletionState::OpenNetEnumeration(Resource& container, DWORD usage) {
     HANDLE handle = nullptr;
-    DWORD result =
-        os.WNetOpenEnumA(RESOURCE_GLOBALNET, RESOURCETYPE_DISK, usage, &container, &handle);
+    DWORD result = OpenEnumeration(container, usage, &handle);
     if (result == ERROR_BAD_PROVIDER) {
-        container.lpProvider = AlternateProvider;
-        result =
-            os.WNetOpenEnumA(RESOURCE_GLOBALNET, RESOURCETYPE_DISK, usage, &container, &handle);
+        UseAlternateProvider(container);
+        result = OpenEnumeration(container, usage, &handle);
     }
     EnumHandle = EnumNone;
     if (result != ERROR_SUCCESS || !handle) return false;
@@ -85,28 +115,37 @@ bool CompletionState::OpenNetEnumeration(NETRESOURCEA& container, DWORD usage) {
     return true;
 }
 
-NETRESOURCEA* CompletionState::ReadNetEntry() {
-    auto* entry = reinterpret_cast<NETRESOURCEA*>(NetBuffer);
-    entry->lpRemoteName = nullptr;
-    DWORD count = 1;
-    DWORD size = NetBufferSize;
-    DWORD result = os.WNetEnumResourceA(EnumHandle, &count, NetBuffer, &size);
-    if (result == ERROR_MORE_DATA) {
-        if (size > NetBufferLimit) return nullptr;
-        if (size > NetBufferSize) {
-            void* grown = os.LocalReAlloc(NetBuffer, size, LMEM_MOVEABLE);
+template <typename Resource> Resource* CompletionState::ReadNetEntry() {
+    for (int round = 0; round < NetReadRounds; ++round) {
+        auto* entry = reinterpret_cast<Resource*>(NetBuffer);
+        entry->lpRemoteName = nullptr;
+        DWORD count = 1;
+        DWORD size = NetBufferSize;
+        DWORD result = ReadEnumeration(entry, EnumHandle, &count, NetBuffer, &size);
+        if (result == ERROR_SUCCESS && count == 1) return entry;
+        DWORD wanted = 0;
+        if (result == ERROR_MORE_DATA) {
+            // The size the entry needs; a size the buffer already has is tried once.
+            wanted = size > NetBufferSize || round == 0 ? size : 0;
+        } else if (result == ERROR_SUCCESS && count == 0 && NetBufferSize < NetBufferLimit) {
+            // Wine's mpr answers so for an entry larger than the buffer, without telling
+            // its size: the list goes on in a larger buffer, not ends.
+            wanted = NetBufferSize * 2 < NetBufferLimit ? NetBufferSize * 2 : NetBufferLimit;
+        }
+        if (wanted == 0 || wanted > NetBufferLimit) return nullptr;
+        if (wanted > NetBufferSize) {
+            void* grown = os.LocalReAlloc(NetBuffer, wanted, LMEM_MOVEABLE);
             if (!grown) return nullptr; // the old buffer stays, for the next search
             NetBuffer = static_cast<uint8_t*>(grown);
-            NetBufferSize = size;
-            entry = reinterpret_cast<NETRESOURCEA*>(NetBuffer);
+            NetBufferSize = wanted;
         }
-        entry->lpRemoteName = nullptr;
-        count = 1;
-        size = NetBufferSize;
-        result = os.WNetEnumResourceA(EnumHandle, &count, NetBuffer, &size);
     }
-    if (result != ERROR_SUCCESS || count != 1) return nullptr;
-    return entry;
+    return nullptr;
 }
+
+template bool CompletionState::OpenNetEnumeration(NETRESOURCEA&, DWORD);
+template bool CompletionState::OpenNetEnumeration(NETRESOURCEW&, DWORD);
+template NETRESOURCEA* CompletionState::ReadNetEntry();
+template NETRESOURCEW* CompletionState::ReadNetEntry();
 
 } // namespace zarelin
