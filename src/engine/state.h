@@ -109,9 +109,10 @@ struct CompletionState {
     int32_t ListNames(void (*list)(NetCall& call), const char* target);
     // Opens the one-entry-per-call enumeration below `container` into EnumHandle, with
     // a fresh 256-byte NetBuffer; false, with EnumHandle 0, when it cannot be opened.
-    bool OpenNetEnumeration(NETRESOURCEA& container, DWORD usage);
+    // The record's type chooses the ANSI or the UTF-16 enumeration.
+    template <typename Resource> bool OpenNetEnumeration(Resource& container, DWORD usage);
     // Reads the next entry of that enumeration into NetBuffer; null at its end.
-    NETRESOURCEA* ReadNetEntry();
+    template <typename Resource = NETRESOURCEA> Resource* ReadNetEntry();
     // The next entry of the file search, the first one included; false at its end.
     bool FindEntry(WIN32_FIND_DATAA* entry);
 

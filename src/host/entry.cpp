@@ -56,6 +56,7 @@ void ZARELIN_CALL SetStartupInfo(const StartupInfo* info) {
     version.dwOSVersionInfoSize = sizeof version;
     IsNT = os.GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
     LoadNetworkCalls();
+    LoadCaseTable();
 }
 
 void ZARELIN_CALL GetPluginInfo(PluginInfo* info) {

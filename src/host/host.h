@@ -22,6 +22,9 @@ bool MatchName(const char* pattern, const char* name);
 // The module's own wildcard match ('*' and '?', letter case ignored).
 bool WildcardMatch(const char* pattern, const char* text);
 
+// Reads the OEM code page's letter case for the module's own match.
+void LoadCaseTable();
+
 // --- Settings -------------------------------------------------------------------------
 
 // The workgroup the server source lists outside the NT family; empty when unknown.

@@ -41,10 +41,14 @@ struct OsTable {
     BOOL(WINAPI* ReadConsoleOutputCharacterA)
     (HANDLE console, CHAR* chars, DWORD length, COORD from, DWORD* read);
 
-    // Network enumeration: server and share sources.
+    // Network enumeration: server and share sources. Shares come in UTF-16 on the NT
+    // family, where a name may hold characters the ANSI page lacks.
     DWORD(WINAPI* WNetOpenEnumA)
     (DWORD scope, DWORD type, DWORD usage, NETRESOURCEA* container, HANDLE* handle);
     DWORD(WINAPI* WNetEnumResourceA)(HANDLE handle, DWORD* count, void* buffer, DWORD* size);
+    DWORD(WINAPI* WNetOpenEnumW)
+    (DWORD scope, DWORD type, DWORD usage, NETRESOURCEW* container, HANDLE* handle);
+    DWORD(WINAPI* WNetEnumResourceW)(HANDLE handle, DWORD* count, void* buffer, DWORD* size);
     DWORD(WINAPI* WNetCloseEnum)(HANDLE handle);
 
     // Code pages: network names reach the candidate list in the OEM code page.
@@ -55,6 +59,8 @@ struct OsTable {
     int(WINAPI* WideCharToMultiByte)(UINT codePage, DWORD flags, const WCHAR* wide, int wideLength,
                                      CHAR* text, int length, const CHAR* defaultChar,
                                      BOOL* usedDefault);
+    // The module's own match folds letter case through it.
+    DWORD(WINAPI* CharUpperBuffW)(WCHAR* text, DWORD length);
 
     // Registry: the four options and the workgroup name.
     LONG(WINAPI* RegCreateKeyExA)

@@ -147,10 +147,16 @@ void Run(NetCall& call) {
         ListFiles(call);
         break;
     case CallKind::OpenEnum:
-        call.Error = OpenEnumeration(call.Container, call.Usage, &call.Handle, &call.AlternateUsed);
+        call.Error =
+            call.Wide
+                ? OpenEnumeration(call.ContainerWide, call.Usage, &call.Handle, &call.AlternateUsed)
+                : OpenEnumeration(call.Container, call.Usage, &call.Handle, &call.AlternateUsed);
         break;
     case CallKind::ReadEntry:
-        call.Found = ReadEntry(call.Handle, &call.Buffer, &call.BufferSize, &call.Error);
+        call.Found =
+            call.Wide
+                ? ReadEntry<NETRESOURCEW>(call.Handle, &call.Buffer, &call.BufferSize, &call.Error)
+                : ReadEntry<NETRESOURCEA>(call.Handle, &call.Buffer, &call.BufferSize, &call.Error);
         break;
     case CallKind::Names:
         call.List(call);
@@ -198,13 +204,21 @@ DWORD WINAPI Work(void* parameter) {
     return 0; // not reached
 }
 
+bool SameWide(const WCHAR* a, const WCHAR* b) {
+    for (; *a == *b; ++a, ++b)
+        if (!*a) return true;
+    return false;
+}
+
 // Whether a fresh call would do what `pending` already does.
 bool SameCall(const NetCall& a, const NetCall& b) {
     return a.Kind == b.Kind && std::strcmp(a.Text, b.Text) == 0 && a.Usage == b.Usage &&
-           a.List == b.List && a.Family == b.Family &&
+           a.List == b.List && a.Family == b.Family && a.Wide == b.Wide &&
+           SameWide(a.WideText, b.WideText) &&
            (a.Kind != CallKind::OpenEnum ||
-            std::strcmp(a.Container.lpProvider ? a.Container.lpProvider : "",
-                        b.Container.lpProvider ? b.Container.lpProvider : "") == 0);
+            (std::strcmp(a.Container.lpProvider ? a.Container.lpProvider : "",
+                         b.Container.lpProvider ? b.Container.lpProvider : "") == 0 &&
+             a.ContainerWide.lpProvider == b.ContainerWide.lpProvider));
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "engine/state.h"
+#include "sources/network.h"
 
 namespace zarelin {
 
@@ -49,7 +50,10 @@ struct NetCall {
     HANDLE Handle;             // OpenEnum: what was opened; ReadEntry: what is read
     bool Found;                // ReadEntry: an entry came
 
-    NETRESOURCEA Container; // OpenEnum, its names pointing at Text
+    bool Wide;                      // OpenEnum, ReadEntry: the UTF-16 enumeration
+    NETRESOURCEA Container;         // OpenEnum: ANSI, its name pointing at Text
+    NETRESOURCEW ContainerWide;     // OpenEnum: UTF-16, its name pointing at WideText
+    WCHAR WideText[WideNameLength]; // OpenEnum: the UTF-16 container's name
     DWORD Usage;
     bool AlternateUsed; // the platform rejected the provider and the alternate served
 

@@ -46,13 +46,17 @@ constexpr int WideNameLength = 200;
 extern NETRESOURCEA ServerResource;
 extern NETRESOURCEA ShareResource;
 
-// Opens the enumeration below `container`; when the platform rejects its provider, once
-// more with the alternate one (then `alternateUsed`). The platform's answer.
-DWORD OpenEnumeration(NETRESOURCEA& container, DWORD usage, HANDLE* handle, bool* alternateUsed);
+// Opens the enumeration below `container` (ANSI or UTF-16 by the record's type); when
+// the platform rejects its provider, once more with the alternate one (then
+// `alternateUsed`). The platform's answer.
+template <typename Resource>
+DWORD OpenEnumeration(Resource& container, DWORD usage, HANDLE* handle, bool* alternateUsed);
 
 // Reads the next entry of enumeration `handle` into `*buffer` of `*size` bytes, which
-// grows as the platform asks, up to a limit; false, with the platform's answer in
-// `error`, at the end or on a failure.
+// grows as the platform asks (or, as Wine's mpr does, answers nothing without saying
+// why), up to a limit; false, with the platform's answer in `error`, at the end or on a
+// failure.
+template <typename Resource>
 bool ReadEntry(HANDLE handle, uint8_t** buffer, DWORD* size, DWORD* error);
 
 // Converts an ANSI name in place to the OEM code page, through UTF-16; false when it

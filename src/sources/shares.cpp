@@ -18,12 +18,33 @@ constexpr size_t FullNameBuffer = 200;
 // The other family's buffer size is 16 bits: 40 bytes a share cover 1638 shares, and
 // a server with more is listed up to that many.
 constexpr unsigned BytesPerShare = 40;
-constexpr unsigned OtherFamilyShareLimit = 0xFFFF / BytesPerShare;
+constexpr unsigned OtherFamilyBufferLimit = 0xFFFF;
+constexpr unsigned OtherFamilyShareLimit = OtherFamilyBufferLimit / BytesPerShare;
 // A platform that keeps answering "more data" without entries is not followed forever.
 constexpr int ShareListRounds = 1024;
 
 bool IsDiskShare(DWORD type) {
     return type == STYPE_DISKTREE || type == STYPE_SPECIAL;
+}
+
+// The NT family's share enumeration is read in UTF-16: the ANSI one would turn a
+// character the ANSI page lacks (such as 'π') into '?', though the OEM page may have it.
+WCHAR ShareServer[WideNameLength]; // Mask in UTF-16, set at each opening
+WCHAR EmptyCommentWide[1] = {0};
+NETRESOURCEW ShareResourceWide = {RESOURCE_GLOBALNET,
+                                  RESOURCETYPE_DISK,
+                                  RESOURCEDISPLAYTYPE_SERVER,
+                                  RESOURCEUSAGE_CONTAINER,
+                                  nullptr,
+                                  ShareServer,
+                                  EmptyCommentWide,
+                                  nullptr};
+
+// Converts a UTF-16 share name into `target` of `size` bytes in the OEM code page, as
+// the file search hands out names; false when it does not fit.
+bool ShareNameToOem(const WCHAR* name, char* target, size_t size) {
+    return os.WideCharToMultiByte(CP_OEMCP, WC_COMPOSITECHECK | WC_DEFAULTCHAR, name, -1, target,
+                                  static_cast<int>(size), nullptr, nullptr) > 0;
 }
 
 } // namespace
@@ -65,10 +86,8 @@ void ListShares(NetCall& call) {
                 const auto* shares = reinterpret_cast<const SHARE_INFO_1*>(buffer);
                 for (DWORD i = 0; buffer && i < read; ++i) {
                     if (!IsDiskShare(shares[i].shi1_type) || !shares[i].shi1_netname) continue;
-                    int room = static_cast<int>(sizeof fullName - prefix);
-                    if (os.WideCharToMultiByte(CP_OEMCP, WC_COMPOSITECHECK | WC_DEFAULTCHAR,
-                                               shares[i].shi1_netname, -1, fullName + prefix, room,
-                                               nullptr, nullptr) > 0)
+                    if (ShareNameToOem(shares[i].shi1_netname, fullName + prefix,
+                                       sizeof fullName - prefix))
                         AddName(call, fullName);
                 }
                 if (result == ERROR_MORE_DATA && read == 0) result = ERROR_NO_MORE_ITEMS;
@@ -84,10 +103,19 @@ void ListShares(NetCall& call) {
     call.Error = Net.NetShareEnumOther(server, 1, nullptr, 0, &read, &total);
     unsigned shares = total < OtherFamilyShareLimit ? total : OtherFamilyShareLimit;
     if (shares == 0) return;
-    unsigned short size = static_cast<unsigned short>(shares * BytesPerShare);
-    auto* buffer = static_cast<char*>(os.LocalAlloc(LMEM_ZEROINIT, size));
-    if (!buffer) return;
-    call.Error = Net.NetShareEnumOther(server, 1, buffer, size, &read, &total);
+    // 40 bytes a share leave each a short remark: a longer one takes the room of the
+    // shares after it, which the call then leaves out. The buffer grows until they fit.
+    unsigned size = shares * BytesPerShare;
+    char* buffer;
+    for (;;) {
+        buffer = static_cast<char*>(os.LocalAlloc(LMEM_ZEROINIT, size));
+        if (!buffer) return;
+        call.Error = Net.NetShareEnumOther(server, 1, buffer, static_cast<unsigned short>(size),
+                                           &read, &total);
+        if (call.Error != ERROR_MORE_DATA || read >= total || size == OtherFamilyBufferLimit) break;
+        os.LocalFree(buffer);
+        size = size * 2 < OtherFamilyBufferLimit ? size * 2 : OtherFamilyBufferLimit;
+    }
     if (call.Error == NERR_Success || call.Error == ERROR_MORE_DATA) {
         const auto* entries = reinterpret_cast<ShareInfo1Other*>(buffer);
         unsigned fits = size / sizeof(ShareInfo1Other);
@@ -124,16 +152,35 @@ int32_t CompletionState::FetchShareName() {
             ShareResource.lpComment = EmptyComment;
             ShareResourceReady = true;
         }
-        if (!OpenNetEnumeration(ShareResource, RESOURCEUSAGE_CONNECTABLE)) return 0;
+        bool opened;
+        if (IsNT) {
+            // The server as the ANSI enumeration would read it.
+            if (!os.MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, Mask, -1, ShareServer,
+                                        WideNameLength))
+                return 0;
+            opened = OpenNetEnumeration(ShareResourceWide, RESOURCEUSAGE_CONNECTABLE);
+        } else {
+            opened = OpenNetEnumeration(ShareResource, RESOURCEUSAGE_CONNECTABLE);
+        }
+        if (!opened) return 0;
     }
     const char* pattern = Mask + NetPattern;
-    while (NETRESOURCEA* entry = ReadNetEntry()) {
-        char* name = entry->lpRemoteName;
-        if (!name || std::strlen(name) >= sizeof Candidate::Name) continue;
-        if (!MatchName(pattern, name) || !AnsiToOem(name)) continue;
-        return AddCandidate(name, "", 1);
+    for (;;) {
+        // Matched in the OEM code page, as the pattern was typed and files are matched.
+        char name[sizeof Candidate::Name];
+        bool named;
+        if (IsNT) {
+            NETRESOURCEW* entry = ReadNetEntry<NETRESOURCEW>();
+            if (!entry) return 0;
+            named = entry->lpRemoteName && ShareNameToOem(entry->lpRemoteName, name, sizeof name);
+        } else {
+            NETRESOURCEA* entry = ReadNetEntry();
+            if (!entry) return 0;
+            named = entry->lpRemoteName && CopyBounded(name, sizeof name, entry->lpRemoteName) &&
+                    AnsiToOem(name);
+        }
+        if (named && MatchName(pattern, name)) return AddCandidate(name, "", 1);
     }
-    return 0;
 }
 
 } // namespace zarelin

@@ -68,22 +68,15 @@ struct Walk {
             result = WNetEnumResourceA(handle, &count, buffer.data(), &given);
             if (result == ERROR_NO_MORE_ITEMS) break;
             if (result == ERROR_MORE_DATA) {
-                // Short of one record: the layer asks for a record, whatever follows.
-                FUZZ_CHECK(size < sizeof(NETRESOURCEA) && given == sizeof(NETRESOURCEA));
+                // Short of the next entry: the layer asks for more, a record at least,
+                // and the next read in that size takes the entry.
+                FUZZ_CHECK(given > size && given >= sizeof(NETRESOURCEA));
                 size = given;
                 buffer.assign(size, 0);
                 continue;
             }
             FUZZ_CHECK(result == ERROR_SUCCESS);
             FUZZ_CHECK(given == size);
-            if (count == 0) {
-                // An entry whose UTF-16 form does not fit is not read: a larger buffer
-                // takes it, and no entry needs more than a few kilobytes.
-                FUZZ_CHECK(size < 64 * 1024);
-                size = size * 2;
-                buffer.assign(size, 0);
-                continue;
-            }
             FUZZ_CHECK(count >= 1 && count <= countAsked);
             FUZZ_CHECK(count * sizeof(NETRESOURCEA) <= size);
             for (DWORD i = 0; i < count; ++i) {

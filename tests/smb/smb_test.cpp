@@ -19,6 +19,7 @@
 #include "headless_host.h"
 #include "temp_tree.h"
 #include "win32.h"
+#include "zp_codepage.h"
 #include "zp_network.h"
 
 namespace fs = std::filesystem;
@@ -58,15 +59,18 @@ class RealServer : public ::testing::Test {
 
 // Names as the file search hands them out (OEM) in UTF-8 again, for comparing.
 std::string Utf8(const char* oem) {
-    std::string out;
-    for (const unsigned char* c = reinterpret_cast<const unsigned char*>(oem); *c; ++c) {
-        if (*c == 0x82) // CP437's é, the only non-ASCII character the share holds
-            out += "\xc3\xa9";
-        else
-            out += static_cast<char>(*c);
-    }
+    char out[1024];
+    EXPECT_TRUE(ZpOemToUtf8(oem, out, sizeof out)) << oem;
     return out;
 }
+
+// The shares the server holds beside data, docs, hidden$, secret, laser and IPC$.
+const std::string Long(80, 'l');
+const char* const Cafe = "caf\xc3\xa9";
+const char* const Pi = "\xcf\x80"
+                       "files";
+const char* const Documents =
+    "\xd0\x94\xd0\xbe\xd0\xba\xd1\x83\xd0\xbc\xd0\xb5\xd0\xbd\xd1\x82\xd1\x8b";
 
 struct Found {
     DWORD error = ERROR_SUCCESS;
@@ -110,12 +114,12 @@ Names NtShares(const std::u16string& server, DWORD* error) {
     Names shares;
     const auto* entries = reinterpret_cast<const SHARE_INFO_1*>(buffer);
     for (DWORD i = 0; i < read; ++i) {
-        std::string text;
-        for (const WCHAR* c = entries[i].shi1_netname; *c; ++c)
-            text += static_cast<char>(*c);
+        char text[256];
+        WideCharToMultiByte(65001, 0, entries[i].shi1_netname, -1, text, sizeof text, nullptr,
+                            nullptr); // UTF-8
         char type[16];
         std::snprintf(type, sizeof type, ":%x", entries[i].shi1_type);
-        shares.push_back(text + type);
+        shares.push_back(std::string(text) + type);
     }
     if (buffer) netApiBufferFree(buffer);
     std::sort(shares.begin(), shares.end());
@@ -151,12 +155,27 @@ Names Enumerate(const std::string& container, DWORD* error) {
 
 TEST_F(RealServer, SharesAreTheServersWithTheirTypes) {
     DWORD error = 0;
-    EXPECT_EQ(NtShares(u"\\\\SAMBA", &error), (Names{"IPC$:80000003", "data:0", "docs:0",
-                                                     "hidden$:80000000", "laser:1", "secret:0"}));
+    Names expected = {"IPC$:80000003",
+                      "data:0",
+                      "docs:0",
+                      "hidden$:80000000",
+                      "laser:1",
+                      "notes:0",
+                      "secret:0",
+                      Long + ":0",
+                      Cafe + std::string(":0"),
+                      Pi + std::string(":0"),
+                      Documents + std::string(":0")};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(NtShares(u"\\\\SAMBA", &error), expected);
     EXPECT_EQ(error, (DWORD)NERR_Success);
-    // The network enumeration lists what can be connected to and browsed.
-    EXPECT_EQ(Enumerate("\\\\SAMBA", &error), (Names{"\\\\SAMBA\\data", "\\\\SAMBA\\docs",
-                                                     "\\\\SAMBA\\laser", "\\\\SAMBA\\secret"}));
+    // The network enumeration lists what can be connected to and browsed, its names in
+    // the ANSI page: 'é' is 0xE9 there, 'π' and Cyrillic have no form.
+    expected = {"\\\\SAMBA\\data",    "\\\\SAMBA\\docs",   "\\\\SAMBA\\laser",
+                "\\\\SAMBA\\notes",   "\\\\SAMBA\\secret", "\\\\SAMBA\\" + Long,
+                "\\\\SAMBA\\caf\xe9", "\\\\SAMBA\\?files", "\\\\SAMBA\\?????????"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Enumerate("\\\\SAMBA", &error), expected);
     EXPECT_EQ(error, (DWORD)ERROR_SUCCESS);
 }
 
@@ -236,16 +255,17 @@ TEST_F(RealServer, CompletionOffersWhatTheServerHolds) {
         std::string line;
         Names offered; // the list command's menu
     } cases[] = {
-        {false,
-         "dir \\\\SAMBA\\",
-         {"\\\\SAMBA\\data\\", "\\\\SAMBA\\docs\\", "\\\\SAMBA\\secret\\"}},
-        {true,
-         "dir \\\\SAMBA\\",
-         {"\\\\SAMBA\\data\\", "\\\\SAMBA\\docs\\", "\\\\SAMBA\\hidden$\\", "\\\\SAMBA\\secret\\"}},
+        // Every share after a long entry too; names in the OEM page, '?' where it has none.
+        {false, "dir \\\\SAMBA\\", {}},
+        {true, "dir \\\\SAMBA\\", {"\\\\SAMBA\\hidden$\\"}},
         {false, "dir \\\\SAMBA\\d", {"\\\\SAMBA\\data\\", "\\\\SAMBA\\docs\\"}},
         {false, "type \\\\SAMBA\\data\\", {}}, // filled in from the disk below
     };
     for (Case& c : cases) {
+        if (c.line == "dir \\\\SAMBA\\")
+            for (const char* share :
+                 {"data", "docs", "secret", "notes", Long.c_str(), Cafe, Pi, "?????????"})
+                c.offered.push_back("\\\\SAMBA\\" + std::string(share) + "\\");
         if (c.offered.empty())
             for (const std::string& name : OnDisk("data"))
                 if (name != "./" && name != "../")
@@ -268,6 +288,59 @@ TEST_F(RealServer, CompletionOffersWhatTheServerHolds) {
     host.commandLine = "type \\\\samba\\data\\pro";
     host.Next();
     EXPECT_EQ(host.commandLine, "type \\\\samba\\data\\projects\\");
+}
+
+// Share words outside ASCII as the console holds them (OEM), matched by the module's
+// own match (the host has none), from either share source.
+TEST_F(RealServer, ShareNamesMatchAsTyped) {
+    TempTree tree;                                   // its own settings store
+    const std::string cafe = "\\\\SAMBA\\caf\x82\\"; // CP437: 'é' 0x82, 'É' 0x90, 'π' 0xE3
+    struct Case {
+        bool hiddenShares;
+        std::string line, expected;
+    } cases[] = {
+        {false, "dir \\\\SAMBA\\caf", "dir " + cafe},
+        {false, "dir \\\\SAMBA\\caf\x82", "dir " + cafe},
+        {false, "dir \\\\SAMBA\\CAF\x90", "dir " + cafe},
+        {true, "dir \\\\SAMBA\\CAF\x90", "dir " + cafe},
+        {false, "dir \\\\SAMBA\\\xe3",
+         "dir \\\\SAMBA\\\xe3"
+         "files\\"},
+        {true, "dir \\\\SAMBA\\\xe3",
+         "dir \\\\SAMBA\\\xe3"
+         "files\\"},
+        {false, "dir \\\\SAMBA\\LL", "dir \\\\SAMBA\\" + Long + "\\"},
+        {false, "dir \\\\SAMBA\\no", "dir \\\\SAMBA\\notes\\"},
+    };
+    for (const Case& c : cases) {
+        HeadlessHost host("Software\\ZarelinTestHost", false);
+        if (c.hiddenShares) host.Pick(ShowHiddenSharesItem);
+        host.commandLine = c.line;
+        host.Next();
+        EXPECT_EQ(host.commandLine, c.expected) << c.line << (c.hiddenShares ? " hidden" : "");
+        if (c.hiddenShares) host.Pick(ShowHiddenSharesItem);
+    }
+}
+
+// A wrong password is refused, not taken for the guest account: the share list and a
+// guest share's folder are denied, and completion ends as on any denied list.
+TEST_F(RealServer, WrongCredentialsDoNotReachGuestShares) {
+    DWORD error = 0;
+    EXPECT_EQ(NtShares(u"\\\\WRONG", &error), Names{});
+    EXPECT_EQ(error, (DWORD)ERROR_ACCESS_DENIED);
+    Enumerate("\\\\WRONG", &error);
+    EXPECT_EQ(error, (DWORD)ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Search("\\\\WRONG\\data\\*").error, (DWORD)ERROR_ACCESS_DENIED);
+    TempTree tree; // its own settings store
+    for (bool hidden : {false, true}) {
+        HeadlessHost host;
+        if (hidden) host.Pick(ShowHiddenSharesItem);
+        host.commandLine = "dir \\\\WRONG\\";
+        host.Next();
+        EXPECT_EQ(host.commandLine, "dir \\\\WRONG\\") << hidden;
+        EXPECT_EQ(host.beeps(), 1u) << hidden;
+        if (hidden) host.Pick(ShowHiddenSharesItem);
+    }
 }
 
 } // namespace

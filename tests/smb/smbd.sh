@@ -9,9 +9,13 @@
 #
 # The shares: data (guest; files, a folder, names with blanks and accents), docs
 # (guest, empty), hidden$ (guest), secret (the user in DIR/credentials only), laser
-# (a printer) and IPC$, which smbd adds itself. Where smbd cannot run (not installed,
-# not root), start says so in one line, adds it to the run's skips (tools/skips.sh),
-# writes no port and succeeds: the tests that need the server then skip.
+# (a printer), IPC$, which smbd adds itself, and the guest shares notes (a remark of
+# 200 characters), one named with 80 characters, café, πfiles and Документы: each long
+# entry is followed by others in the server's list. The server WRONG is the same smbd
+# reached with DIR/wrong-credentials: the user with a wrong password. Where smbd cannot
+# run (not installed, not root), start says so in one line, adds it to the run's skips
+# (tools/skips.sh), writes no port and succeeds: the tests that need the server then
+# skip.
 set -euo pipefail
 source "$(dirname "$0")/../../tools/skips.sh"
 
@@ -76,6 +80,7 @@ user=$(id -un)
 password=$(head -c 12 /dev/urandom | od -An -tx1 | tr -d ' \n')
 umask 077
 printf 'username = %s\npassword = %s\n' "$user" "$password" >"$dir/credentials"
+printf 'username = %s\npassword = wrong-%s\n' "$user" "$password" >"$dir/wrong-credentials"
 
 cat >"$dir/smb.conf" <<EOF
 [global]
@@ -119,6 +124,12 @@ cat >"$dir/smb.conf" <<EOF
   printable = yes
   guest ok = yes
 EOF
+long=$(printf 'l%.0s' $(seq 80))
+for share in notes "$long" caf$'\xc3\xa9' $'\xcf\x80'files \
+    $'\xd0\x94\xd0\xbe\xd0\xba\xd1\x83\xd0\xbc\xd0\xb5\xd0\xbd\xd1\x82\xd1\x8b'; do
+    printf '[%s]\n  path = %s\n  guest ok = yes\n  force user = %s\n' "$share" "$shares/docs" "$user"
+    [[ $share != notes ]] || printf '  comment = %s\n' "$(printf 'r%.0s' $(seq 200))"
+done >>"$dir/smb.conf"
 
 # The password goes through standard input, never a command line.
 printf '%s\n%s\n' "$password" "$password" |
@@ -140,11 +151,13 @@ for port in $(seq 4455 4554); do
             cat >"$dir/network.json" <<EOF
 { "domain": "TESTS",
   "providers": [ { "name": "Microsoft Windows Network",
-                   "domains": [ { "name": "TESTS", "servers": ["SAMBA", "GUEST", "GONE"] } ] } ],
+                   "domains": [ { "name": "TESTS", "servers": ["SAMBA", "GUEST", "WRONG", "GONE"] } ] } ],
   "servers": {
     "SAMBA": { "smb": { "address": "127.0.0.1", "port": $port, "timeout": 2000,
                         "credentials": "credentials" } },
     "GUEST": { "smb": { "address": "127.0.0.1", "port": $port, "timeout": 2000 } },
+    "WRONG": { "smb": { "address": "127.0.0.1", "port": $port, "timeout": 2000,
+                        "credentials": "wrong-credentials" } },
     "GONE":  { "smb": { "address": "127.0.0.1", "port": 1, "timeout": 2000 } } } }
 EOF
             echo "smbd: serving on 127.0.0.1:$port (pid $pid)"

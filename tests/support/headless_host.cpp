@@ -29,7 +29,7 @@ template <typename Fn> Fn Symbol(void* module, const char* name) {
 
 } // namespace
 
-HeadlessHost::HeadlessHost(const std::string& registryRoot) {
+HeadlessHost::HeadlessHost(const std::string& registryRoot, bool matchService) {
     module_ = dlopen(ModulePath(), RTLD_NOW | RTLD_LOCAL);
     if (!module_) throw std::runtime_error(dlerror());
     getPluginInfo_ = Symbol<GetPluginInfoFn>(module_, "GetPluginInfo");
@@ -39,7 +39,7 @@ HeadlessHost::HeadlessHost(const std::string& registryRoot) {
     DrawCommandLine();
     Start(Symbol<SetStartupInfoFn>(module_, "SetStartupInfo"),
           Symbol<OpenPluginFn>(module_, "OpenPlugin"),
-          Symbol<ClosePluginFn>(module_, "ClosePlugin"), registryRoot);
+          Symbol<ClosePluginFn>(module_, "ClosePlugin"), registryRoot, matchService);
 }
 
 HeadlessHost::~HeadlessHost() {

@@ -12,8 +12,10 @@ namespace testhost {
 class HeadlessHost : public ScriptedHost {
   public:
     // Loads the module and hands it the startup record; `registryRoot` is the host's
-    // key below HKEY_CURRENT_USER.
-    explicit HeadlessHost(const std::string& registryRoot = "Software\\ZarelinTestHost");
+    // key below HKEY_CURRENT_USER. Without `matchService` the module matches names
+    // with its own match.
+    explicit HeadlessHost(const std::string& registryRoot = "Software\\ZarelinTestHost",
+                          bool matchService = true);
     ~HeadlessHost() override; // ClosePlugin, then unloads the module
 
     // The record GetPluginInfo filled, over bytes set to 0xAB beforehand.

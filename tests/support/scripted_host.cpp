@@ -132,7 +132,8 @@ ScriptedHost::~ScriptedHost() {
 }
 
 void ScriptedHost::Start(SetStartupInfoFn setStartupInfo, OpenPluginFn openPlugin,
-                         ClosePluginFn closePlugin, const std::string& registryRoot) {
+                         ClosePluginFn closePlugin, const std::string& registryRoot,
+                         bool matchService) {
     openPlugin_ = openPlugin;
     closePlugin_ = closePlugin;
     registryRoot_ = registryRoot;
@@ -143,7 +144,7 @@ void ScriptedHost::Start(SetStartupInfoFn setStartupInfo, OpenPluginFn openPlugi
     info.HostMenu = Services::Menu;
     info.HostMessage = Services::Message;
     info.HostControl = Services::Control;
-    info.HostMatch = Services::Match;
+    info.HostMatch = matchService ? Services::Match : nullptr;
     info.HostEditor = Services::Editor;
     setStartupInfo(&info);
 }

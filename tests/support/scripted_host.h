@@ -89,9 +89,10 @@ class ScriptedHost {
     ScriptedHost();
     virtual ~ScriptedHost();
 
-    // Starts the loaded module: hands it a startup record with this host's services.
+    // Starts the loaded module: hands it a startup record with this host's services,
+    // the match service only with `matchService`.
     void Start(SetStartupInfoFn setStartupInfo, OpenPluginFn openPlugin, ClosePluginFn closePlugin,
-               const std::string& registryRoot);
+               const std::string& registryRoot, bool matchService = true);
 
     // The part of the command line a console row of `width` columns shows: its end,
     // or from the cursor when that stands further left. The last column stays free

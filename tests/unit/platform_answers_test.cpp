@@ -1,10 +1,11 @@
 // The commands over platform answers a real disk here cannot give: 8.3 names, failing
-// calls, memory running out, lines at the buffer's limit.
+// calls, memory running out, lines at the buffer's limit, another layer's network.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "fake_host.h"
+#include "zp_network.h"
 
 using namespace zarelin;
 using fakehost::fake;
@@ -107,6 +108,63 @@ TEST_F(PlatformAnswers, AListMenuThatCannotBeAllocatedBeepsAndLeavesTheLine) {
     EXPECT_TRUE(fake.menuTexts.empty());
     State.CompleteFromList(); // memory is back: the list works again
     EXPECT_EQ(fake.commandLine, "copy a1");
+}
+
+int enumReads = 0;
+
+// Wine's mpr: an entry larger than the buffer is answered with success and no entries.
+DWORD WINAPI WineEnumResource(HANDLE handle, DWORD* count, void* buffer, DWORD* size) {
+    ++enumReads;
+    DWORD asked = *size;
+    DWORD result = OsDefaults.WNetEnumResourceA(handle, count, buffer, size);
+    if (result != ERROR_MORE_DATA || asked < sizeof(NETRESOURCEA)) return result;
+    *count = 0;
+    *size = asked;
+    return ERROR_SUCCESS;
+}
+
+// A layer that never has an entry to give, nor says the list has ended.
+DWORD WINAPI NothingEver(HANDLE, DWORD* count, void*, DWORD*) {
+    ++enumReads;
+    *count = 0;
+    return ERROR_SUCCESS;
+}
+
+TEST_F(PlatformAnswers, AReadOfNoEntriesWithoutAnErrorIsRepeatedInALargerBuffer) {
+    const std::string remark(200, 'r');
+    ASSERT_EQ(ZpNetworkLoadText((R"({ "platform": "other", "providers": [ { "name": "N" } ],
+        "servers": { "LONG": { "shares": [
+        { "name": "after" }, { "name": "notes", "remark": ")" +
+                                 remark + R"(" },
+        { "name": "zlast" } ] } } })")
+                                    .c_str()),
+              0)
+        << ZpNetworkError();
+    IsNT = 0; // the ANSI enumeration, as Wine's mpr answers it
+    struct Case {
+        decltype(os.WNetEnumResourceA) read;
+        std::vector<std::string> offered;
+        int mostReads;
+    } cases[] = {
+        {WineEnumResource, {"\\\\LONG\\after\\", "\\\\LONG\\notes\\", "\\\\LONG\\zlast\\"}, 8},
+        // Doubled up to 64 KiB and no further: the list ends.
+        {NothingEver, {}, 9},
+    };
+    for (const Case& c : cases) {
+        State.ResetSearch();
+        State.Init();
+        fake.menuTexts.clear();
+        fake.commandLine = "dir \\\\long\\";
+        enumReads = 0;
+        OsSwap<decltype(os.WNetEnumResourceA)> wine(os.WNetEnumResourceA, c.read);
+        State.CompleteFromList();
+        EXPECT_EQ(fake.menuTexts, c.offered) << c.mostReads;
+        EXPECT_LE(enumReads, c.mostReads);
+        State.ResetSearch();
+        os.LocalFree(State.NetBuffer); // the module lets go of it when it closes
+        State.NetBuffer = nullptr;
+    }
+    ZpNetworkLoad(nullptr);
 }
 
 } // namespace

@@ -150,8 +150,8 @@ TEST_F(PosixNetwork, WalkGoesFromTheRootThroughProvidersAndDomainsToShares) {
     }
 }
 
-// What Wine's own layer answers (see the Windows test of the same table).
-TEST_F(PosixNetwork, AnswersAsWinesRealLayerDoes) {
+// What Windows answers (the Windows test pins Wine's answers from the same table).
+TEST_F(PosixNetwork, AnswersAsWindowsDoes) {
     std::string json = testhost::SampleNetwork;
     json.replace(json.find("@FAMILY@"), 8, "nt");
     ASSERT_EQ(ZpNetworkLoadText(json.c_str()), 0) << ZpNetworkError();
@@ -161,9 +161,10 @@ TEST_F(PosixNetwork, AnswersAsWinesRealLayerDoes) {
             << row.what;
 }
 
-TEST_F(PosixNetwork, AnEntryIsReadOnlyWhereItsUtf16FormFits) {
-    // The A call reads into a buffer of the caller's size in UTF-16 first: a record and
-    // two bytes a character of the remote name, remark and provider, terminators too.
+TEST_F(PosixNetwork, AnEntryIsReadWhereItsUtf16FormFitsElseItsSizeIsTold) {
+    // Both calls need a record and two bytes a character of the remote name, remark
+    // and provider, terminators too: the A call reads into a buffer of the caller's
+    // size in UTF-16 first.
     const size_t first =
         sizeof(NETRESOURCEA) + 2 * (sizeof "\\\\ALPHA\\data" + sizeof "team data" + ProviderBytes);
     const size_t second = sizeof(NETRESOURCEA) + 2 * (sizeof "\\\\ALPHA\\docs" + 1 + ProviderBytes);
@@ -172,8 +173,8 @@ TEST_F(PosixNetwork, AnEntryIsReadOnlyWhereItsUtf16FormFits) {
         DWORD expected, entries, sizeAfter;
     } cases[] = {{0, ERROR_MORE_DATA, 0, sizeof(NETRESOURCEA)},
                  {sizeof(NETRESOURCEA) - 1, ERROR_MORE_DATA, 0, sizeof(NETRESOURCEA)},
-                 {sizeof(NETRESOURCEA), ERROR_SUCCESS, 0, 0},
-                 {first - 1, ERROR_SUCCESS, 0, 0},
+                 {sizeof(NETRESOURCEA), ERROR_MORE_DATA, 0, first},
+                 {first - 1, ERROR_MORE_DATA, 0, first},
                  {first, ERROR_SUCCESS, 1, 0},
                  {first + second - 1, ERROR_SUCCESS, 1, 0},
                  {first + second, ERROR_SUCCESS, 2, 0}};
@@ -204,6 +205,41 @@ TEST_F(PosixNetwork, AnEntryIsReadOnlyWhereItsUtf16FormFits) {
         EXPECT_STREQ(r.lpProvider, Windows);
         WNetCloseEnum(handle);
     }
+}
+
+// The W calls take and give UTF-16: a name the ANSI page lacks comes through whole.
+TEST_F(PosixNetwork, TheUtf16EnumerationKeepsEveryCharacterAndTellsTheSizeItNeeds) {
+    ASSERT_EQ(ZpNetworkLoadText(R"({"providers": [{"name": "N", "domains": [
+        {"name": "W", "servers": ["\u00c9T\u00c9"]}]}],
+        "servers": {"\u00c9T\u00c9": {"shares": [{"name": "\u03c0files", "remark": "r"}]}}})"),
+              0)
+        << ZpNetworkError();
+    WCHAR server[] = u"\\\\\u00e9t\u00e9";
+    NETRESOURCEW container = {RESOURCE_GLOBALNET,
+                              RESOURCETYPE_ANY,
+                              RESOURCEDISPLAYTYPE_SERVER,
+                              RESOURCEUSAGE_CONTAINER,
+                              nullptr,
+                              server,
+                              nullptr,
+                              nullptr};
+    HANDLE handle = nullptr;
+    ASSERT_EQ(WNetOpenEnumW(2, RESOURCETYPE_DISK, 0, &container, &handle), 0u);
+    const size_t needed = sizeof(NETRESOURCEW) + 2 * (sizeof "\\\\ETE\\pfiles" + 2 + 2);
+    alignas(NETRESOURCEW) char buffer[256];
+    DWORD count = 1, size = static_cast<DWORD>(needed - 1);
+    EXPECT_EQ(WNetEnumResourceW(handle, &count, buffer, &size),
+              static_cast<DWORD>(ERROR_MORE_DATA));
+    EXPECT_EQ(size, needed);
+    ASSERT_EQ(WNetEnumResourceW(handle, &count, buffer, &size), 0u);
+    ASSERT_EQ(count, 1u);
+    const auto* entry = reinterpret_cast<const NETRESOURCEW*>(buffer);
+    EXPECT_EQ(std::u16string(entry->lpRemoteName), u"\\\\\u00c9T\u00c9\\\u03c0files");
+    EXPECT_EQ(std::u16string(entry->lpComment), u"r");
+    EXPECT_EQ(std::u16string(entry->lpProvider), u"N");
+    EXPECT_EQ(WNetEnumResourceW(handle, &count, buffer, &size),
+              static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
+    WNetCloseEnum(handle);
 }
 
 TEST_F(PosixNetwork, AnEnumerationReadsItsOwnNetworkToTheEndAndIsClosedOnce) {
@@ -487,7 +523,7 @@ TEST_F(PosixNetwork, SwitchedOnFaultsHitTheirCallsAsOftenAsAsked) {
         EXPECT_EQ(WNetEnumResourceA(handle, &count, buffer, &size), expected);
         // The size that GAMMA's entry needs, whatever the buffer held.
         if (expected) {
-            EXPECT_EQ(size, sizeof(NETRESOURCEA) + sizeof "\\\\GAMMA" + 1 + ProviderBytes);
+            EXPECT_EQ(size, sizeof(NETRESOURCEA) + 2 * (sizeof "\\\\GAMMA" + 1 + ProviderBytes));
         }
     }
     WNetCloseEnum(handle);

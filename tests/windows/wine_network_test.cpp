@@ -31,6 +31,20 @@ std::string Oem(const wchar_t* text) {
     return length > 0 ? std::string(oem) : std::string();
 }
 
+// Entries larger than the module's first 256-byte entry buffer, each followed by more:
+// a share named with 80 characters, one with a remark of 200, a server with a comment
+// of 200 in the workgroup.
+const std::string Long(80, 'l');
+const std::string LongNetwork = R"({ "platform": "@FAMILY@", "workgroup": "HOME", "domain": "HOME",
+  "providers": [ { "name": "Microsoft Windows Network",
+                   "domains": [ { "name": "HOME", "servers": ["INFO", "LONG", "ZED"] } ] } ],
+  "servers": { "INFO": { "comment": ")" +
+                                std::string(200, 'c') + R"(" },
+               "LONG": { "shares": [ { "name": ")" +
+                                Long + R"(" },
+                                     { "name": "notes", "remark": ")" +
+                                std::string(200, 'r') + R"(" }, { "name": "zlast" } ] } } })";
+
 struct Case {
     const char* line;
     std::vector<int32_t> options; // items picked first, from the defaults
@@ -39,9 +53,10 @@ struct Case {
 
 class WineNetworkTest : public WindowsTest {
   protected:
-    void Start(const char* family, const std::vector<std::string>& providers = AllProviders) {
-        std::string json = SampleNetwork;
+    void Start(const char* family, const std::vector<std::string>& providers = AllProviders,
+               std::string json = SampleNetwork) {
         json.replace(json.find("@FAMILY@"), 8, family);
+        network.reset(); // one registration at a time
         network = std::make_unique<WineNetwork>(folder.root(), json, providers);
     }
     void TearDown() override {
@@ -132,7 +147,7 @@ TEST_F(NtNetwork, ServersAndSharesCompleteThroughTheRealLayerAndTheDoubles) {
     EXPECT_EQ(stats.outstanding, 0); // every list handed out was freed
 }
 
-TEST_F(NtNetwork, TheRealLayerAnswersAsTheLinuxLayerDoes) {
+TEST_F(NtNetwork, WinesLayerAnswersAsTheTableSaysWine) {
     HMODULE mpr = LoadLibraryA("mpr.dll");
     ASSERT_NE(mpr, nullptr);
     using AnyFn = void (*)();
@@ -143,7 +158,7 @@ TEST_F(NtNetwork, TheRealLayerAnswersAsTheLinuxLayerDoes) {
     auto close = reinterpret_cast<DWORD(WINAPI*)(HANDLE)>(
         reinterpret_cast<AnyFn>(GetProcAddress(mpr, "WNetCloseEnum")));
     for (const LayerAnswer& row : LayerAnswers)
-        EXPECT_EQ(Answer(row, open, read, close), row.answer) << row.what;
+        EXPECT_EQ(Answer(row, open, read, close), row.wine ? row.wine : row.answer) << row.what;
     FreeLibrary(mpr);
 }
 
@@ -154,6 +169,17 @@ TEST_F(NtNetwork, ASourceReadWholeEndsWhenItsOptionChangesMidSearch) {
     // The share list read whole, then the enumeration: 'docs' from the list, the end.
     EXPECT_EQ(Steps("dir \\\\alpha\\d", ShowHiddenSharesItem, 3),
               (Texts{"dir \\\\alpha\\data\\", "dir \\\\alpha\\docs\\", "dir \\\\alpha\\docs\\"}));
+}
+
+TEST_F(NtNetwork, ALongEntryIsReadInALargerBuffer) {
+    Start("nt", AllProviders, LongNetwork);
+    Check({
+        // Wine's mpr ends a provider-less enumeration after the owner's first answer.
+        {"dir \\\\long\\", {}, {"dir \\\\LONG\\" + Long + "\\"}},
+        {"dir \\\\long\\",
+         {ShowHiddenSharesItem},
+         {"\\\\long\\" + Long + "\\", "\\\\long\\notes\\", "\\\\long\\zlast\\"}},
+    });
 }
 
 TEST_F(NtNetwork, AWordInsideAShareCompletesThroughTheFileSearch) {
@@ -209,6 +235,18 @@ TEST_F(OtherNetwork, TheWorkgroupAndTheSharesCompleteThroughTheRealLayerAndTheDo
         {"dir //alpha/do", {ShowHiddenSharesItem}, {"dir \\\\alpha\\docs\\"}},
         {"dir \\\\nosuch\\", {ShowHiddenSharesItem}, {"dir \\\\nosuch\\"}},
         {"dir \\\\zeta\\", {ShowHiddenSharesItem}, {"dir \\\\zeta\\"}},
+    });
+}
+
+// Wine's ANSI enumeration answers an entry larger than the buffer with success and no
+// entries; the module reads it again in a larger buffer.
+TEST_F(OtherNetwork, ALongEntryIsReadInALargerBuffer) {
+    Start("other", AllProviders, LongNetwork);
+    Check({
+        {"dir \\\\", {}, {"\\\\INFO\\", "\\\\LONG\\", "\\\\ZED\\"}},
+        {"dir \\\\long\\", {}, {"dir \\\\LONG\\" + Long + "\\"}},
+        // This family's share list holds names of up to 12 characters.
+        {"dir \\\\long\\", {ShowHiddenSharesItem}, {"\\\\long\\notes\\", "\\\\long\\zlast\\"}},
     });
 }
 

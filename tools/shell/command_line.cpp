@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "codepage.h"
+#include "zp_codepage.h"
 #include "zp_files.h"
 
 namespace shell {
@@ -279,7 +280,9 @@ bool WildcardMatch(const std::string& pattern, const std::vector<bool>& wild,
     auto isWild = [&](size_t i, char c) {
         return pattern[i] == c && (wild.empty() || (i < wild.size() && wild[i]));
     };
-    auto fold = [](char c) { return std::toupper(static_cast<unsigned char>(c)); };
+    // The file search's own letter case, beyond ASCII too: names are in the OEM page.
+    const unsigned char* upper = ZpOemUpperTable();
+    auto fold = [upper](char c) { return upper[static_cast<unsigned char>(c)]; };
     // Greedy '*' with one point to come back to: linear enough for names.
     size_t p = 0, n = 0, star = std::string::npos, resume = 0;
     while (n < name.size()) {

@@ -62,9 +62,9 @@ std::vector<std::string> ExpandWord(const Word& word);
 // Where a redirection's file is: PosixWord, or /dev/null for "nul".
 std::string RedirectionPath(const Word& target);
 
-// The Windows-style wildcard match ('*', '?', letter case ignored) of `name` against
-// `pattern`, where only the characters of the pattern whose `wild` flag is set (all,
-// when `wild` is empty) are wildcards.
+// The Windows-style wildcard match ('*', '?', letter case ignored as in the OEM page)
+// of `name` against `pattern`, where only the characters of the pattern whose `wild`
+// flag is set (all, when `wild` is empty) are wildcards.
 bool WildcardMatch(const std::string& pattern, const std::vector<bool>& wild,
                    const std::string& name);
 

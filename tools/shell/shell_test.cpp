@@ -155,6 +155,10 @@ TEST_F(ShellTest, MatchTakesTheLastComponentWithoutRegardToCase) {
         {"a*", "", false},
         {"*", "", true},
         {"[ab]", "a", false}, // brackets are plain characters
+        // Names in the OEM page (437 here) fold beyond ASCII: 'é' 0x82 and 'É' 0x90.
+        {"CAF\x90", "\\\\srv\\caf\x82", true},
+        {"caf\x82*", "\\\\srv\\CAF\x90S", true},
+        {"caf\x82", "\\\\srv\\cafe", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MatchLastComponent(c.pattern, c.name), c.matches) << c.pattern << " " << c.name;

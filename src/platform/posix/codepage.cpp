@@ -320,6 +320,13 @@ BOOL CharToOemW(const WCHAR* source, CHAR* target) {
     return TRUE;
 }
 
+DWORD CharUpperBuffW(WCHAR* text, DWORD length) {
+    if (!text) return 0;
+    std::u16string upper = zp::Fold(std::u16string(text, length));
+    std::memcpy(text, upper.data(), length * sizeof(WCHAR));
+    return length;
+}
+
 bool ZpSetOemCodePage(unsigned codePage) {
     const CodePage* page = FindPage(codePage);
     if (!page) return false;

@@ -139,6 +139,17 @@ struct NETRESOURCEA {
     CHAR* lpProvider;
 };
 
+struct NETRESOURCEW {
+    DWORD dwScope;
+    DWORD dwType;
+    DWORD dwDisplayType;
+    DWORD dwUsage;
+    WCHAR* lpLocalName;
+    WCHAR* lpRemoteName;
+    WCHAR* lpComment;
+    WCHAR* lpProvider;
+};
+
 struct OSVERSIONINFOA {
     DWORD dwOSVersionInfoSize;
     DWORD dwMajorVersion;
@@ -249,12 +260,17 @@ ZARELIN_PLATFORM_API FARPROC GetProcAddress(HMODULE module, const CHAR* name);
 // user32: OEM conversion, beep.
 ZARELIN_PLATFORM_API BOOL CharToOemA(const CHAR* source, CHAR* target);
 ZARELIN_PLATFORM_API BOOL CharToOemW(const WCHAR* source, CHAR* target);
+ZARELIN_PLATFORM_API DWORD CharUpperBuffW(WCHAR* text, DWORD length);
 ZARELIN_PLATFORM_API BOOL MessageBeep(UINT type);
 
 // mpr: network enumeration.
 ZARELIN_PLATFORM_API DWORD WNetOpenEnumA(DWORD scope, DWORD type, DWORD usage,
                                          NETRESOURCEA* container, HANDLE* handle);
 ZARELIN_PLATFORM_API DWORD WNetEnumResourceA(HANDLE handle, DWORD* count, void* buffer,
+                                             DWORD* bufferSize);
+ZARELIN_PLATFORM_API DWORD WNetOpenEnumW(DWORD scope, DWORD type, DWORD usage,
+                                         NETRESOURCEW* container, HANDLE* handle);
+ZARELIN_PLATFORM_API DWORD WNetEnumResourceW(HANDLE handle, DWORD* count, void* buffer,
                                              DWORD* bufferSize);
 ZARELIN_PLATFORM_API DWORD WNetCloseEnum(HANDLE handle);
 

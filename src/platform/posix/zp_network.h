@@ -107,7 +107,7 @@ enum ZpNetworkFault {
     ZpFaultAll = 0,             // with ZpNetworkSetFault(ZpFaultAll, 0): every fault off
     ZpFaultBadProvider = 1,     // WNetOpenEnumA naming the provider "Microsoft Windows
                                 // Network": ERROR_BAD_PROVIDER, as where it is missing
-    ZpFaultMoreData = 2,        // WNetEnumResourceA: ERROR_MORE_DATA with the size the next
+    ZpFaultMoreData = 2,        // WNetEnumResource: ERROR_MORE_DATA with the size the next
                                 // entry needs, whatever the buffer's size
     ZpFaultShareListDenied = 3, // NetShareEnum, both forms: ERROR_ACCESS_DENIED
     ZpFaultNoNetShareEnum = 4,  // GetProcAddress finds no NetShareEnum in either library

@@ -91,21 +91,20 @@ class Reader {
             Unique(net->providers[i].domains, Index("providers", i) + ".domains",
                    [](const Domain& d) { return d.name; });
         Unique(net->servers, "servers", [](const Server& s) { return s.name; });
-        // The names' lookup and ANSI forms, made once here.
-        auto ansi = [](const std::string& utf8) { return WideToAnsi(Utf8ToWide(utf8)); };
+        // The names' lookup and UTF-16 forms, made once here.
         for (Server& s : net->servers) {
             s.key = Fold(Utf8ToWide(s.name));
-            s.ansiComment = ansi(s.comment);
+            s.wideComment = Utf8ToWide(s.comment);
         }
         for (Provider& p : net->providers) {
-            p.key = Fold(Utf8ToWide(p.name));
-            p.ansi = ansi(p.name);
+            p.wide = Utf8ToWide(p.name);
+            p.key = Fold(p.wide);
             for (Domain& d : p.domains) {
-                d.key = Fold(Utf8ToWide(d.name));
-                d.ansi = ansi(d.name);
+                d.wide = Utf8ToWide(d.name);
+                d.key = Fold(d.wide);
                 for (const std::string& s : d.servers) {
                     d.keys.push_back(Fold(Utf8ToWide(s)));
-                    d.ansiServers.push_back(ansi("\\\\" + s));
+                    d.wideServers.push_back(Utf8ToWide("\\\\" + s));
                 }
             }
         }

@@ -33,26 +33,26 @@ struct Server {
     std::vector<Share> shares;
     std::shared_ptr<SmbServer> smb; // set for a real server: shares and files come from it
     std::u16string key;             // the name in UTF-16, folded: what lookups compare
-    std::string ansiComment;        // the comment in the ANSI code page
+    std::u16string wideComment;     // the comment in UTF-16
 };
 
 // Every name below comes in three forms: UTF-8 as in the file, folded UTF-16 for
-// lookups, and ANSI as the enumeration hands it out; the last two made once, at load.
+// lookups, and UTF-16 as the enumeration hands it out; the last two made once, at load.
 struct Domain {
     std::string name;
-    int delayMs = 0;                      // how long a listing of its servers takes
-    std::vector<std::string> servers;     // names, in the file's order
-    std::vector<std::u16string> keys;     // the servers' names, folded
-    std::vector<std::string> ansiServers; // the servers as "\\NAME", ANSI
+    int delayMs = 0;                         // how long a listing of its servers takes
+    std::vector<std::string> servers;        // names, in the file's order
+    std::vector<std::u16string> keys;        // the servers' names, folded
+    std::vector<std::u16string> wideServers; // the servers as "\\NAME"
     std::u16string key;
-    std::string ansi;
+    std::u16string wide;
 };
 
 struct Provider {
     std::string name;
     std::vector<Domain> domains;
     std::u16string key;
-    std::string ansi;
+    std::u16string wide;
 };
 
 // One network as read from a file; never changed once loaded, so that calls in flight

@@ -34,6 +34,7 @@ struct SmbLibrary {
     decltype(&smbc_getOptionUserData) GetUserData = nullptr;
     decltype(&smbc_setOptionUseKerberos) SetUseKerberos = nullptr;
     decltype(&smbc_setOptionFallbackAfterKerberos) SetFallbackAfterKerberos = nullptr;
+    decltype(&smbc_setOptionNoAutoAnonymousLogin) SetNoAutoAnonymousLogin = nullptr;
     decltype(&smbc_setFunctionAuthDataWithContext) SetAuthentication = nullptr;
     decltype(&smbc_getFunctionOpendir) GetOpendir = nullptr;
     decltype(&smbc_getFunctionReaddir) GetReaddir = nullptr;
@@ -60,6 +61,7 @@ const SmbLibrary& Smbclient() {
         find(l.GetUserData, "smbc_getOptionUserData");
         find(l.SetUseKerberos, "smbc_setOptionUseKerberos");
         find(l.SetFallbackAfterKerberos, "smbc_setOptionFallbackAfterKerberos");
+        find(l.SetNoAutoAnonymousLogin, "smbc_setOptionNoAutoAnonymousLogin");
         find(l.SetAuthentication, "smbc_setFunctionAuthDataWithContext");
         find(l.GetOpendir, "smbc_getFunctionOpendir");
         find(l.GetReaddir, "smbc_getFunctionReaddir");
@@ -219,6 +221,9 @@ DWORD SmbServer::List(const std::string& path, bool shareList, std::vector<SmbEn
             library.SetTimeout(made, settings_.timeoutMs);
             library.SetUseKerberos(made, 0);
             library.SetFallbackAfterKerberos(made, 1);
+            // A login the server refuses is not retried anonymously, which the server
+            // would take for its guest: a wrong password must not look like guest access.
+            library.SetNoAutoAnonymousLogin(made, !settings_.user.empty());
             library.SetUserData(made, const_cast<SmbSettings*>(&settings_));
             library.SetAuthentication(made, Authenticate);
             if (!library.InitContext(made)) {

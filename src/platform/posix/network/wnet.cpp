@@ -1,9 +1,10 @@
-// Network enumeration (mpr): WNetOpenEnumA, WNetEnumResourceA and WNetCloseEnum over
-// the network: providers, domains and servers from the model, and a server's shares
+// Network enumeration (mpr): WNetOpenEnumA/W, WNetEnumResourceA/W and WNetCloseEnum
+// over the network: providers, domains and servers from the model, and a server's shares
 // from whichever backend answers for it. Without a network every call answers
 // ERROR_NO_NETWORK, as on a machine without one.
 #include <cstring>
 #include <mutex>
+#include <type_traits>
 #include <unordered_set>
 
 #include "network/network.h"
@@ -22,24 +23,25 @@ constexpr DWORD UsageReserved = 0x80000000u;
 // ----------------------------------------------------------------------------------
 // Network enumeration.
 
-// One entry as WNetEnumResourceA hands it out, its strings already in the ANSI page.
+// One entry as the enumeration hands it out; the A calls convert its strings to the
+// ANSI page as they copy them.
 struct Resource {
     DWORD type;
     DWORD displayType;
     DWORD usage;
-    std::string remote;
-    std::string comment;
+    std::u16string remote;
+    std::u16string comment;
     bool hasComment; // providers and domains have none: a null lpComment
-    std::string provider;
+    std::u16string provider;
 
-    // What the entry takes in the caller's buffer: the record and its strings.
+    // What the entry takes in the caller's buffer in UTF-16: the record and its
+    // strings. The A call reads the entries into a buffer of the caller's size in that
+    // form first, so it needs as much, though its own strings take half.
     size_t Size() const {
-        return sizeof(NETRESOURCEA) + remote.size() + 1 + provider.size() + 1 +
-               (hasComment ? comment.size() + 1 : 0);
+        size_t units =
+            remote.size() + 1 + provider.size() + 1 + (hasComment ? comment.size() + 1 : 0);
+        return sizeof(NETRESOURCEW) + 2 * units;
     }
-    // What it takes in UTF-16: the A call reads the entries into a buffer of the
-    // caller's size in that form first, so an entry must fit there as well.
-    size_t WideSize() const { return sizeof(NETRESOURCEA) + 2 * (Size() - sizeof(NETRESOURCEA)); }
 };
 
 // An open enumeration: a heap object, live while in `enumerations`. It keeps its own
@@ -59,9 +61,9 @@ DWORD Failed(DWORD code) {
     return code;
 }
 
-// A provider, domain or server: `ansi` is its name as handed out.
-Resource Container(DWORD display, const std::string& ansi, const Provider& provider) {
-    return {RESOURCETYPE_ANY, display, RESOURCEUSAGE_CONTAINER, ansi, "", false, provider.ansi};
+// A provider, domain or server: `name` is its name as handed out.
+Resource Container(DWORD display, const std::u16string& name, const Provider& provider) {
+    return {RESOURCETYPE_ANY, display, RESOURCEUSAGE_CONTAINER, name, u"", false, provider.wide};
 }
 
 // Windows lists disk and print shares, never the hidden ones whose names end in '$'.
@@ -73,9 +75,9 @@ bool Browsable(const Share& share) {
 void AddServers(const Network& net, const Provider& provider, const Domain& domain,
                 std::vector<Resource>& out) {
     for (size_t i = 0; i < domain.servers.size(); ++i) {
-        Resource r = Container(RESOURCEDISPLAYTYPE_SERVER, domain.ansiServers[i], provider);
+        Resource r = Container(RESOURCEDISPLAYTYPE_SERVER, domain.wideServers[i], provider);
         const Server* server = net.FindKey(domain.keys[i]);
-        r.comment = server ? server->ansiComment : "";
+        r.comment = server ? server->wideComment : u"";
         r.hasComment = true;
         out.push_back(std::move(r));
     }
@@ -90,13 +92,13 @@ const Provider& ProviderOf(const Network& net, const std::u16string& server) {
     return net.providers.front();
 }
 
-// The entries below `container`, unfiltered; or the error WNetOpenEnumA answers.
+// The entries below `container`, unfiltered; or the error WNetOpenEnum answers.
 // `delayMs` receives the delay of the server or domain that answers, if one does.
-DWORD EntriesBelow(const Network& net, const NETRESOURCEA* container, std::vector<Resource>& out,
+DWORD EntriesBelow(const Network& net, const NETRESOURCEW* container, std::vector<Resource>& out,
                    int* delayMs) {
     if (!container) {
         for (const Provider& p : net.providers) {
-            out.push_back(Container(RESOURCEDISPLAYTYPE_NETWORK, p.ansi, p));
+            out.push_back(Container(RESOURCEDISPLAYTYPE_NETWORK, p.wide, p));
             out.back().usage |= UsageReserved;
         }
         return ERROR_SUCCESS;
@@ -104,7 +106,7 @@ DWORD EntriesBelow(const Network& net, const NETRESOURCEA* container, std::vecto
     if (!(container->dwUsage & RESOURCEUSAGE_CONTAINER)) return ERROR_NOT_CONTAINER;
     const Provider* only = nullptr;
     if (container->lpProvider) {
-        std::u16string name = AnsiToWide(container->lpProvider);
+        std::u16string name = container->lpProvider;
         if (SameName(name, WindowsNetwork) && FaultHits(ZpFaultBadProvider))
             return ERROR_BAD_PROVIDER;
         const std::u16string key = Fold(name);
@@ -112,13 +114,12 @@ DWORD EntriesBelow(const Network& net, const NETRESOURCEA* container, std::vecto
             if (!only && p.key == key) only = &p;
         if (!only) return ERROR_BAD_PROVIDER;
     }
-    const char* remote = container->lpRemoteName;
-    std::u16string wide = AnsiToWide(remote);
+    std::u16string wide = container->lpRemoteName ? container->lpRemoteName : u"";
     const std::u16string key = Fold(wide);
-    if (!remote || !*remote || (only && key == only->key)) {
+    if (wide.empty() || (only && key == only->key)) {
         if (!only) return EntriesBelow(net, nullptr, out, delayMs);
         for (const Domain& d : only->domains)
-            out.push_back(Container(RESOURCEDISPLAYTYPE_DOMAIN, d.ansi, *only));
+            out.push_back(Container(RESOURCEDISPLAYTYPE_DOMAIN, d.wide, *only));
         return ERROR_SUCCESS;
     }
 
@@ -146,8 +147,8 @@ DWORD EntriesBelow(const Network& net, const NETRESOURCEA* container, std::vecto
             if (!Browsable(s)) continue;
             out.push_back({s.kind == ShareKind::Disk ? RESOURCETYPE_DISK : RESOURCETYPE_PRINT,
                            RESOURCEDISPLAYTYPE_SHARE, RESOURCEUSAGE_CONNECTABLE,
-                           WideToAnsi(Utf8ToWide("\\\\" + server->name + "\\" + s.name)),
-                           WideToAnsi(Utf8ToWide(s.remark)), true, provider.ansi});
+                           Utf8ToWide("\\\\" + server->name + "\\" + s.name), Utf8ToWide(s.remark),
+                           true, provider.wide});
         }
         return ERROR_SUCCESS;
     }
@@ -172,35 +173,8 @@ int DelayOf(HANDLE handle) {
     return found == enumerations.end() ? 0 : (*found)->delayMs;
 }
 
-// Copies entry `e` into `buffer`: the record at `front`, its strings below `back`,
-// which moves down past them.
-void Store(const Resource& e, char* buffer, size_t front, size_t& back) {
-    auto put = [&](const std::string& text) {
-        back -= text.size() + 1;
-        std::memcpy(buffer + back, text.c_str(), text.size() + 1);
-        return buffer + back;
-    };
-    NETRESOURCEA record = {};
-    record.dwScope = RESOURCE_GLOBALNET;
-    record.dwType = e.type;
-    record.dwDisplayType = e.displayType;
-    record.dwUsage = e.usage;
-    record.lpRemoteName = put(e.remote);
-    record.lpComment = e.hasComment ? put(e.comment) : nullptr;
-    record.lpProvider = put(e.provider);
-    // The caller's buffer need not be aligned for the record.
-    std::memcpy(buffer + front, &record, sizeof record);
-}
-
-} // namespace
-
-} // namespace zp
-
-using namespace zp;
-
-extern "C" {
-
-DWORD WNetOpenEnumA(DWORD scope, DWORD type, DWORD usage, NETRESOURCEA* container, HANDLE* handle) {
+DWORD OpenEnumeration(DWORD scope, DWORD type, DWORD usage, const NETRESOURCEW* container,
+                      HANDLE* handle) {
     if (!handle) return Failed(ERROR_INVALID_ADDRESS);
     *handle = nullptr;
     std::shared_ptr<const Network> net = CurrentNetwork();
@@ -235,7 +209,38 @@ DWORD WNetOpenEnumA(DWORD scope, DWORD type, DWORD usage, NETRESOURCEA* containe
     return ERROR_SUCCESS;
 }
 
-DWORD WNetEnumResourceA(HANDLE handle, DWORD* count, void* buffer, DWORD* bufferSize) {
+// Copies `text` to `at` as the A call hands it out (ANSI, one byte per unit) or as
+// the W call does.
+void PutText(const std::u16string& text, char* at, CHAR) {
+    std::memcpy(at, WideToAnsi(text).c_str(), text.size() + 1);
+}
+void PutText(const std::u16string& text, char* at, WCHAR) {
+    std::memcpy(at, text.c_str(), (text.size() + 1) * sizeof(WCHAR));
+}
+
+// Copies entry `e` into `buffer`: the record at `front`, its strings below `back`,
+// which moves down past them.
+template <typename Record> void Store(const Resource& e, char* buffer, size_t front, size_t& back) {
+    using Unit = std::remove_pointer_t<decltype(Record::lpRemoteName)>;
+    auto put = [&](const std::u16string& text) {
+        back -= (text.size() + 1) * sizeof(Unit);
+        PutText(text, buffer + back, Unit());
+        return reinterpret_cast<Unit*>(buffer + back);
+    };
+    Record record = {};
+    record.dwScope = RESOURCE_GLOBALNET;
+    record.dwType = e.type;
+    record.dwDisplayType = e.displayType;
+    record.dwUsage = e.usage;
+    record.lpRemoteName = put(e.remote);
+    record.lpComment = e.hasComment ? put(e.comment) : nullptr;
+    record.lpProvider = put(e.provider);
+    // The caller's buffer need not be aligned for the record.
+    std::memcpy(buffer + front, &record, sizeof record);
+}
+
+template <typename Record>
+DWORD ReadEnumeration(HANDLE handle, DWORD* count, void* buffer, DWORD* bufferSize) {
     // Waited without the lock, so that a slow server holds up its own reads alone.
     WaitAsServer(DelayOf(handle));
     std::unique_lock<std::mutex> hold(enumerationsLock);
@@ -245,34 +250,67 @@ DWORD WNetEnumResourceA(HANDLE handle, DWORD* count, void* buffer, DWORD* buffer
         return Failed(CurrentNetwork() ? ERROR_INVALID_HANDLE : ERROR_NO_NETWORK);
     }
     if (!count || !bufferSize || !buffer) return Failed(ERROR_INVALID_ADDRESS);
-    if (*bufferSize < sizeof(NETRESOURCEA)) {
-        *bufferSize = sizeof(NETRESOURCEA); // a record, whatever the entry's strings need
+    if (*bufferSize < sizeof(Record)) {
+        *bufferSize = sizeof(Record); // a record, whatever the entry's strings need
         return Failed(ERROR_MORE_DATA);
     }
     Enumeration& e = **found;
     if (e.failure != ERROR_SUCCESS) return Failed(e.failure);
     if (*count == 0) return Failed(ERROR_INVALID_PARAMETER);
     if (e.next == e.entries.size()) return Failed(ERROR_NO_MORE_ITEMS);
-    if (FaultHits(ZpFaultMoreData)) {
+    // Not even the next entry fits (or a test says so): the caller learns the size it
+    // needs, as Windows documents. Wine's mpr answers success with no entries instead.
+    if (e.entries[e.next].Size() > *bufferSize || FaultHits(ZpFaultMoreData)) {
         *bufferSize = static_cast<DWORD>(e.entries[e.next].Size());
         return Failed(ERROR_MORE_DATA);
     }
     char* bytes = static_cast<char*>(buffer);
-    size_t front = 0, back = *bufferSize, wide = 0;
+    // UTF-16 strings start on an even offset; the sizes counted are even, so they fit.
+    size_t front = 0, back = *bufferSize & ~size_t{1}, used = 0;
     DWORD written = 0;
     while (written < *count && e.next < e.entries.size()) {
         const Resource& entry = e.entries[e.next];
-        if (wide + entry.WideSize() > *bufferSize) break;
-        wide += entry.WideSize();
-        Store(entry, bytes, front, back);
-        front += sizeof(NETRESOURCEA);
+        if (used + entry.Size() > *bufferSize) break;
+        used += entry.Size();
+        Store<Record>(entry, bytes, front, back);
+        front += sizeof(Record);
         ++written;
         ++e.next;
     }
-    // An entry too large for the buffer is not read, and the answer is success with
-    // no entries (the size it needs is not told), as Wine's mpr.dll answers.
     *count = written;
     return ERROR_SUCCESS;
+}
+
+} // namespace
+
+} // namespace zp
+
+using namespace zp;
+
+extern "C" {
+
+DWORD WNetOpenEnumW(DWORD scope, DWORD type, DWORD usage, NETRESOURCEW* container, HANDLE* handle) {
+    return OpenEnumeration(scope, type, usage, container, handle);
+}
+
+DWORD WNetOpenEnumA(DWORD scope, DWORD type, DWORD usage, NETRESOURCEA* container, HANDLE* handle) {
+    if (!container) return OpenEnumeration(scope, type, usage, nullptr, handle);
+    // The container's names in UTF-16, a null one kept null.
+    std::u16string remote = AnsiToWide(container->lpRemoteName);
+    std::u16string provider = AnsiToWide(container->lpProvider);
+    NETRESOURCEW wide = {};
+    wide.dwUsage = container->dwUsage;
+    wide.lpRemoteName = container->lpRemoteName ? &remote[0] : nullptr;
+    wide.lpProvider = container->lpProvider ? &provider[0] : nullptr;
+    return OpenEnumeration(scope, type, usage, &wide, handle);
+}
+
+DWORD WNetEnumResourceW(HANDLE handle, DWORD* count, void* buffer, DWORD* bufferSize) {
+    return ReadEnumeration<NETRESOURCEW>(handle, count, buffer, bufferSize);
+}
+
+DWORD WNetEnumResourceA(HANDLE handle, DWORD* count, void* buffer, DWORD* bufferSize) {
+    return ReadEnumeration<NETRESOURCEA>(handle, count, buffer, bufferSize);
 }
 
 DWORD WNetCloseEnum(HANDLE handle) {
