@@ -27,9 +27,11 @@ bool CompletionState::RefreshLine() {
     int32_t cursor = FindCursor();
     CursorPos = cursor < 0 ? length : cursor;
     // The user is still completing the same word when nothing has changed since the
-    // last insertion and the cursor stands where the host left it.
+    // last insertion and the cursor stands where the host left it; or when the last
+    // command ended waiting on the network with nothing inserted, and the line is as it
+    // left it: the call goes on.
     bool continues = ResetPending == 0 && std::strcmp(LastLine, Line) == 0 && CursorPos == length &&
-                     std::strcmp(LastPrompt, CurrentPrompt) == 0;
+                     (Waiting() || std::strcmp(LastPrompt, CurrentPrompt) == 0);
     if (!continues) StartSearch();
     return true;
 }
@@ -55,7 +57,9 @@ void CompletionState::CompletePrevious() {
 }
 
 void CompletionState::CompleteFromList() {
-    SpoilLastLine(); // the list always starts a new search
+    // The list always starts a new search, unless the last command left one waiting on
+    // the network that has inserted nothing: that one gathers on.
+    if (!Waiting()) SpoilLastLine();
     if (!RefreshLine()) return Beep();
     while (FetchCandidate()) {
     }

@@ -137,6 +137,8 @@ struct CompletionState {
     // What is left of the command's deadline, in milliseconds.
     DWORD TimeLeft() const;
     void EndCall(NetCall* call);
+    // Whether the search waits on the network and has inserted nothing yet.
+    bool Waiting() const { return Pending && CurrentIndex == -1; }
     // Whether the call this search waits for is of `kind`.
     bool Resumes(CallKind kind) const;
     // A new search: a pending first call is set aside for it to adopt, any other

@@ -47,6 +47,12 @@ HeadlessHost::~HeadlessHost() {
     dlclose(module_);
 }
 
+bool HeadlessHost::ModuleLoaded() {
+    void* module = dlopen(ModulePath(), RTLD_NOW | RTLD_NOLOAD);
+    if (module) dlclose(module);
+    return module != nullptr;
+}
+
 PluginInfo HeadlessHost::pluginInfo() {
     PluginInfo info;
     std::memset(&info, 0xAB, sizeof info);

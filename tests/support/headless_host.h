@@ -21,6 +21,10 @@ class HeadlessHost : public ScriptedHost {
     // The record GetPluginInfo filled, over bytes set to 0xAB beforehand.
     PluginInfo pluginInfo();
 
+    // Whether the module is still in the process: after its host is gone, while a
+    // worker of its own still holds it.
+    static bool ModuleLoaded();
+
     // Beeps heard since the host started.
     unsigned beeps() const;
 
