@@ -34,7 +34,7 @@ enum class CallKind : int32_t {
 // Room for a call's target: "\\server" or "X:".
 constexpr size_t TargetSize = 262;
 // Entries of a file listing the worker may find ahead of the host's thread.
-constexpr int32_t RingSize = 32;
+constexpr uint32_t RingSize = 256;
 
 struct NetCall {
     CallKind Kind;
@@ -65,15 +65,19 @@ struct NetCall {
     char* Names;                 // Names: zero-terminated names back to back
     uint32_t NamesUsed, NamesSize;
 
-    // Files: a ring the worker fills and the host's thread empties, so that a step
-    // costs no thread of its own. DataReady is set when an entry or the end comes,
-    // SpaceFree when the host takes an entry.
+    // Files: a ring the worker fills and the host's thread empties, one writer and one
+    // reader, so that a step costs no thread and no lock. DataReady is set when an entry
+    // comes to an empty ring or the listing ends, SpaceFree when half the ring is free.
     HANDLE DataReady, SpaceFree;
-    std::atomic_flag RingLock;
-    WIN32_FIND_DATAA Ring[RingSize];
-    int32_t RingFirst, RingCount;
-    bool Ended;    // the listing is over; Error says why
-    int32_t Taken; // entries the host has taken: once one is, no new search can adopt it
+    WIN32_FIND_DATAA* Ring; // RingSize entries
+    // Each side's counter apart from the other's, on a cache line of its own, so that
+    // neither slows the other (the record comes from LocalAlloc: no alignment to ask).
+    std::atomic<uint32_t> Written; // entries the worker has put in the ring
+    std::atomic<bool> Ended;       // the listing is over; Error says why
+    char Apart[64];
+    std::atomic<uint32_t> Taken; // entries the host has taken; once one is, no new search
+                                 // can adopt the listing
+    std::atomic<bool> Sleeping;  // the host waits for DataReady
 };
 
 // Appends a name to a Names call's list; false when memory ran out.

@@ -100,7 +100,9 @@ bool CompletionState::FindEntry(WIN32_FIND_DATAA* entry) {
         CopyBounded(fresh->Text, sizeof fresh->Text, Mask);
         fresh->DataReady = os.CreateEventA(nullptr, FALSE, FALSE, nullptr);
         fresh->SpaceFree = os.CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        if (!fresh->DataReady || !fresh->SpaceFree || !Launch(fresh)) {
+        fresh->Ring = static_cast<WIN32_FIND_DATAA*>(
+            os.LocalAlloc(LMEM_FIXED, RingSize * sizeof(WIN32_FIND_DATAA)));
+        if (!fresh->DataReady || !fresh->SpaceFree || !fresh->Ring || !Launch(fresh)) {
             EndCall(fresh);
             return false;
         }
@@ -112,7 +114,7 @@ bool CompletionState::FindEntry(WIN32_FIND_DATAA* entry) {
     if (taken >= 0) return taken > 0;
     // The listing is over. One that gave nothing is asked for again by the next
     // command, as a local search that found nothing is.
-    bool gaveSome = Pending->Taken > 0;
+    bool gaveSome = Pending->Taken.load() > 0;
     Abandon(Pending);
     EnumHandle = gaveSome ? EnumReadWhole : EnumNone;
     return false;
