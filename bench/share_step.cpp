@@ -38,20 +38,21 @@ void Start(const std::string& line) {
     State.StartSearch();
 }
 
-// Batches of steps from Depth on, the search started again with the clock stopped.
-void Steps(benchmark::State& state, const std::string& line) {
+// Batches of steps from Depth on, the search started again with the clock stopped;
+// `open` starts it, `step` takes a step.
+template <typename Open, typename Step> void Steps(benchmark::State& state, Open open, Step step) {
     bench::RealFilesHost host;
     int64_t position = Depth + Batch; // forces a start
     for (auto _ : state) {
         if (position >= Depth + Batch) {
             state.PauseTiming();
-            Start(line);
+            open();
             for (position = 0; position < Depth; ++position)
-                State.FetchCandidate();
+                step();
             state.ResumeTiming();
         }
         for (int64_t i = 0; i < Batch; ++i)
-            benchmark::DoNotOptimize(State.FetchCandidate());
+            benchmark::DoNotOptimize(step());
         position += Batch;
     }
     state.counters["per_step"] = bench::PerUnit(Batch, state);
@@ -59,26 +60,21 @@ void Steps(benchmark::State& state, const std::string& line) {
     State.AbandonCalls();
 }
 
+// FetchCandidate alone.
+void Steps(benchmark::State& state, const std::string& line) {
+    Steps(
+        state, [&] { Start(line); }, [] { return State.FetchCandidate(); });
+}
+
 // The same steps as whole commands (next completion through the in-process host):
 // what a Tab costs.
 void Commands(benchmark::State& state, const std::string& line) {
-    bench::RealFilesHost host;
-    int64_t position = Depth + Batch; // forces a start
-    for (auto _ : state) {
-        if (position >= Depth + Batch) {
-            state.PauseTiming();
-            host.SetLine(line);
-            for (position = 0; position < Depth; ++position)
-                State.CompleteNext();
-            state.ResumeTiming();
-        }
-        for (int64_t i = 0; i < Batch; ++i)
+    Steps(
+        state, [&] { bench::RealFilesHost::SetLine(line); },
+        [] {
             State.CompleteNext();
-        position += Batch;
-    }
-    state.counters["per_step"] = bench::PerUnit(Batch, state);
-    State.ResetSearch();
-    State.AbandonCalls();
+            return State.CurrentIndex;
+        });
 }
 
 void First(benchmark::State& state, const std::string& line) {

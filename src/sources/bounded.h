@@ -86,6 +86,13 @@ bool AddName(NetCall& call, const char* name);
 // The names of a finished Names call, one after the other: `*cursor` starts at 0.
 const char* NextName(const NetCall& call, uint32_t* cursor);
 
+// Whether `error` says the server was not reached, as against an answer such as "no
+// such file": only such a failure makes a server worth skipping.
+bool IsUnreachable(DWORD error);
+
+// Remembers that a call on `target` failed after outliving a deadline. Any thread.
+void Remember(const char* target);
+
 // Whether `target` failed after outliving a deadline within the last UnreachableMemory.
 bool IsRemembered(const char* target);
 
