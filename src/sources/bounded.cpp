@@ -122,6 +122,10 @@ void Destroy(NetCall* call) {
     os.LocalFree(call);
 }
 
+// Workers started and not yet ended: what a test waits for before it takes away the
+// platform calls they use.
+std::atomic<int32_t> workersRunning{0};
+
 DWORD WINAPI Work(void* parameter) {
     auto* call = static_cast<NetCall*>(parameter);
     HMODULE module = call->Module; // the call may be gone below
@@ -133,6 +137,7 @@ DWORD WINAPI Work(void* parameter) {
         Release(*call);
         Destroy(call);
     }
+    workersRunning.fetch_sub(1);
     os.FreeLibraryAndExitThread(module, 0);
     return 0; // not reached
 }
@@ -155,6 +160,10 @@ bool SameCall(const NetCall& a, const NetCall& b) {
 }
 
 } // namespace
+
+int32_t WorkersRunning() {
+    return workersRunning.load();
+}
 
 bool AddName(NetCall& call, const char* name) {
     uint32_t length = static_cast<uint32_t>(std::strlen(name)) + 1;
@@ -209,12 +218,14 @@ bool CompletionState::Launch(NetCall* fresh) {
     fresh->Stage = Running;
     if (os.GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                               reinterpret_cast<const CHAR*>(&Work), &fresh->Module)) {
+        workersRunning.fetch_add(1);
         fresh->Thread = os.CreateThread(nullptr, 0, Work, fresh, 0, nullptr);
         if (fresh->Thread) {
             Pending = fresh;
             EnumHandle = EnumPending;
             return true;
         }
+        workersRunning.fetch_sub(1);
         os.FreeLibrary(fresh->Module);
     }
     // No worker: the call ends as a failed one, and hands back what it holds.

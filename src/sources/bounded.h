@@ -80,6 +80,9 @@ struct NetCall {
     std::atomic<bool> Sleeping;  // the host waits for DataReady
 };
 
+// Workers started that have not yet ended.
+int32_t WorkersRunning();
+
 // Appends a name to a Names call's list; false when memory ran out.
 bool AddName(NetCall& call, const char* name);
 

@@ -1,6 +1,10 @@
 #include "fake_host.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
+
+#include "sources/bounded.h"
 
 namespace fakehost {
 
@@ -84,6 +88,10 @@ FakeHostScope::FakeHostScope() {
 
 FakeHostScope::~FakeHostScope() {
     zarelin::State.ResetSearch();
+    // A worker of a network word may still be in the fakes: they stay until it ends.
+    zarelin::State.AbandonCalls();
+    while (zarelin::WorkersRunning() > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     zarelin::OsRestoreDefaults();
     zarelin::Host = StartupInfo{};
 }
