@@ -33,26 +33,24 @@ void Pause() {
 // How often a worker with a full ring looks whether its search still wants it.
 constexpr DWORD RingPoll = 50;
 
-// Copies what the file source reads of an entry, and no more: an entry crosses from one
-// processor's cache to the other's, and most of its 320 bytes are never read.
-void CopyEntry(WIN32_FIND_DATAA& target, const WIN32_FIND_DATAA& source) {
-    target.dwFileAttributes = source.dwFileAttributes;
-    std::memcpy(target.cAlternateFileName, source.cAlternateFileName,
-                sizeof target.cAlternateFileName);
-    size_t name = strnlen(source.cFileName, sizeof source.cFileName - 1);
-    std::memcpy(target.cFileName, source.cFileName, name);
-    target.cFileName[name] = 0;
-}
-
 // Hands one entry to the host's thread; false when the search let the listing go.
-bool Hand(NetCall& call, const WIN32_FIND_DATAA& entry) {
+// `takenSeen` is the worker's last reading of what the host has taken.
+bool Hand(NetCall& call, const WIN32_FIND_DATAA& entry, uint32_t& takenSeen) {
     uint32_t written = call.Written.load(std::memory_order_relaxed);
-    for (;;) {
+    while (written - takenSeen >= RingSize) {
+        takenSeen = call.Taken.load(std::memory_order_acquire);
+        if (written - takenSeen < RingSize) break;
         if (call.Stage.load() == Abandoned) return false;
-        if (written - call.Taken.load(std::memory_order_acquire) < RingSize) break;
         os.WaitForSingleObject(call.SpaceFree, RingPoll);
     }
-    CopyEntry(call.Ring[written % RingSize], entry);
+    if (call.Stage.load() == Abandoned) return false;
+    // Only what the file source reads, and of the name no more than it holds.
+    RingEntry& slot = call.Ring[written % RingSize];
+    slot.Attributes = entry.dwFileAttributes;
+    std::memcpy(slot.ShortName, entry.cAlternateFileName, sizeof slot.ShortName);
+    size_t name = strnlen(entry.cFileName, sizeof slot.Name - 1);
+    std::memcpy(slot.Name, entry.cFileName, name);
+    slot.Name[name] = 0;
     call.Written.store(written + 1, std::memory_order_release);
     if (call.Sleeping.load()) os.SetEvent(call.DataReady);
     return true;
@@ -63,7 +61,8 @@ void ListFiles(NetCall& call) {
     HANDLE search = os.FindFirstFileA(call.Text, &entry);
     bool more = search != INVALID_HANDLE_VALUE;
     DWORD error = more ? ERROR_SUCCESS : os.GetLastError();
-    while (more && Hand(call, entry)) {
+    uint32_t takenSeen = 0;
+    while (more && Hand(call, entry, takenSeen)) {
         more = os.FindNextFileA(search, &entry) != 0;
         if (!more) error = os.GetLastError();
     }
@@ -261,11 +260,17 @@ int32_t CompletionState::TakeFile(WIN32_FIND_DATAA* entry) {
         // The worker is usually a step ahead: a short spin spares the host a sleep and
         // the worker a wake-up for every entry.
         for (int spin = 0; spin < SpinLimit; ++spin) {
-            uint32_t written = call.Written.load(std::memory_order_acquire);
-            if (written != taken) {
-                CopyEntry(*entry, call.Ring[taken % RingSize]);
+            if (call.WrittenSeen == taken)
+                call.WrittenSeen = call.Written.load(std::memory_order_acquire);
+            if (call.WrittenSeen != taken) {
+                const RingEntry& slot = call.Ring[taken % RingSize];
+                entry->dwFileAttributes = slot.Attributes;
+                std::memcpy(entry->cAlternateFileName, slot.ShortName, sizeof slot.ShortName);
+                std::strcpy(entry->cFileName, slot.Name);
                 call.Taken.store(taken + 1, std::memory_order_release);
-                if (written - taken - 1 == RingSize / 2) os.SetEvent(call.SpaceFree);
+                // A worker that found the ring full waits: woken every half ring, it
+                // refills in one go.
+                if ((taken + 1) % (RingSize / 2) == 0) os.SetEvent(call.SpaceFree);
                 return 1;
             }
             if (call.Ended.load(std::memory_order_acquire)) {

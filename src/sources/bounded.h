@@ -36,6 +36,14 @@ constexpr size_t TargetSize = 262;
 // Entries of a file listing the worker may find ahead of the host's thread.
 constexpr uint32_t RingSize = 256;
 
+// What the file source reads of a found entry, laid out so that a short name's entry
+// fills one cache line: it crosses from one processor's cache to the other's.
+struct RingEntry {
+    DWORD Attributes;
+    char ShortName[14];
+    char Name[MAX_PATH];
+};
+
 struct NetCall {
     CallKind Kind;
     std::atomic<int32_t> Stage; // CallStage
@@ -69,15 +77,17 @@ struct NetCall {
     // reader, so that a step costs no thread and no lock. DataReady is set when an entry
     // comes to an empty ring or the listing ends, SpaceFree when half the ring is free.
     HANDLE DataReady, SpaceFree;
-    WIN32_FIND_DATAA* Ring; // RingSize entries
+    RingEntry* Ring; // RingSize entries
     // Each side's counter apart from the other's, on a cache line of its own, so that
     // neither slows the other (the record comes from LocalAlloc: no alignment to ask).
+    // Each side reads the other's again only when what it last read is used up.
     std::atomic<uint32_t> Written; // entries the worker has put in the ring
     std::atomic<bool> Ended;       // the listing is over; Error says why
     char Apart[64];
     std::atomic<uint32_t> Taken; // entries the host has taken; once one is, no new search
                                  // can adopt the listing
     std::atomic<bool> Sleeping;  // the host waits for DataReady
+    uint32_t WrittenSeen;        // the host's last reading of Written
 };
 
 // Workers started that have not yet ended.

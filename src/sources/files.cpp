@@ -100,8 +100,8 @@ bool CompletionState::FindEntry(WIN32_FIND_DATAA* entry) {
         CopyBounded(fresh->Text, sizeof fresh->Text, Mask);
         fresh->DataReady = os.CreateEventA(nullptr, FALSE, FALSE, nullptr);
         fresh->SpaceFree = os.CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        fresh->Ring = static_cast<WIN32_FIND_DATAA*>(
-            os.LocalAlloc(LMEM_FIXED, RingSize * sizeof(WIN32_FIND_DATAA)));
+        fresh->Ring =
+            static_cast<RingEntry*>(os.LocalAlloc(LMEM_FIXED, RingSize * sizeof(RingEntry)));
         if (!fresh->DataReady || !fresh->SpaceFree || !fresh->Ring || !Launch(fresh)) {
             EndCall(fresh);
             return false;
