@@ -25,30 +25,9 @@ using zarelin::State;
 
 namespace {
 
-constexpr int64_t Batch = 1000;    // steps timed per iteration
+using bench::Batch;
+using bench::FromDepth;
 const char* const Prefix = "file"; // every entry of the test directories but .complete
-
-// Steps through a search from `depth` steps on, a batch per iteration, until `window`
-// steps past it or the end of the directory; then starts again with the clock stopped.
-template <typename Open, typename Step>
-void FromDepth(benchmark::State& state, int64_t depth, int64_t window, Open open, Step step) {
-    int64_t entries = state.range(0);
-    int64_t end = std::min(entries, depth + window);
-    int64_t position = end; // forces a start
-    for (auto _ : state) {
-        if (end - position < Batch) {
-            state.PauseTiming();
-            open();
-            for (position = 0; position < depth; ++position)
-                step();
-            state.ResumeTiming();
-        }
-        for (int64_t i = 0; i < Batch; ++i)
-            benchmark::DoNotOptimize(step());
-        position += Batch;
-    }
-    state.counters["per_step"] = bench::PerUnit(Batch, state);
-}
 
 // From the middle of the search to its end.
 template <typename Open, typename Step>

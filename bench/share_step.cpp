@@ -21,8 +21,7 @@ using zarelin::State;
 
 namespace {
 
-constexpr int64_t Batch = 1000; // steps timed per iteration
-constexpr int64_t Depth = 1000; // where in the search they start
+constexpr int64_t Depth = 1000; // where in the search the timed steps start
 
 std::string ShareLine(int64_t entries) {
     std::string json = R"({"platform": "nt", "servers": {"SRV": {"shares": [
@@ -42,20 +41,7 @@ void Start(const std::string& line) {
 // `open` starts it, `step` takes a step.
 template <typename Open, typename Step> void Steps(benchmark::State& state, Open open, Step step) {
     bench::RealFilesHost host;
-    int64_t position = Depth + Batch; // forces a start
-    for (auto _ : state) {
-        if (position >= Depth + Batch) {
-            state.PauseTiming();
-            open();
-            for (position = 0; position < Depth; ++position)
-                step();
-            state.ResumeTiming();
-        }
-        for (int64_t i = 0; i < Batch; ++i)
-            benchmark::DoNotOptimize(step());
-        position += Batch;
-    }
-    state.counters["per_step"] = bench::PerUnit(Batch, state);
+    bench::FromDepth(state, Depth, bench::Batch, open, step);
     State.ResetSearch();
     State.AbandonCalls();
 }
