@@ -83,7 +83,6 @@ void CompletionState::ResetSearch() {
     CandidateCapacity = 0;
     CurrentIndex = -1;
     NetPattern = NoPattern;
-    RemoteFiles = 0;
 }
 
 } // namespace zarelin

@@ -66,10 +66,9 @@ struct CompletionState {
     uint8_t* NetBuffer;     // one network-resource entry of the one-per-call enumeration
     uint32_t NetBufferSize; // its size in bytes
 
-    NetCall* Pending;    // this search's network call that outlived a deadline
-    NetCall* Orphan;     // the last search's pending first call, until this one adopts it
-    DWORD Deadline;      // the tick count at which the current command stops waiting
-    int32_t RemoteFiles; // the file word's folder is on a network: its search is bounded
+    NetCall* Pending; // this search's network call that outlived a deadline
+    NetCall* Orphan;  // the last search's pending first call, until this one adopts it
+    DWORD Deadline;   // the tick count at which the current command stops waiting
 
     // --- Search state and candidate list ---------------------------------------------
 

@@ -84,8 +84,7 @@ int32_t CompletionState::FetchFileName() {
 
 bool CompletionState::FindEntry(WIN32_FIND_DATAA* entry) {
     if (EnumHandle == EnumNone) {
-        RemoteFiles = RemoteFolder(Mask);
-        if (!RemoteFiles) {
+        if (!RemoteFolder(Mask)) {
             HANDLE search = os.FindFirstFileA(Mask, entry);
             if (search == INVALID_HANDLE_VALUE) return false;
             EnumHandle = search;
@@ -106,7 +105,8 @@ bool CompletionState::FindEntry(WIN32_FIND_DATAA* entry) {
             EndCall(fresh);
             return false;
         }
-    } else if (!RemoteFiles) {
+    } else if (EnumHandle != EnumPending) {
+        // A live handle is a local search's: a remote one's stays with its worker.
         return os.FindNextFileA(EnumHandle, entry) != 0;
     }
     if (!Resumes(CallKind::Files)) return false;
