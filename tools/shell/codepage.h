@@ -24,6 +24,10 @@ std::string Utf8ToOem(const std::string& utf8, bool* lossless = nullptr);
 // OEM text in UTF-8. Stops at a zero byte.
 std::string OemToUtf8(const std::string& oem);
 
+// `text` (UTF-8 or OEM) for a message: each control character shown as \xHH, so that a
+// name holding an escape sequence or a line break cannot reach the terminal as one.
+std::string EscapeControls(const std::string& text);
+
 // The OEM byte for `c`, or `fallback` when the page has none (for frame lines and
 // check marks, which not every page can draw).
 char OemOr(char32_t c, char fallback);
