@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -300,7 +301,6 @@ TEST_F(PosixFiles, NamesReachTheCallerInTheOemCodePage) {
          "?uro", "?uro"},                      // € has no CP437 form
         {437, "\xe6\x97\xa5", "?", "?"},       // 日
         {437, "\xf0\x9f\x98\x80", "??", "??"}, // beyond the BMP: two units
-        {437, "caf\xe9", "caf?", "caf?"},      // not UTF-8
         {850, "\xc3\xa9", "\x90", "\x82"},
         {866, "\xd0\x96\xd1\x83\xd0\xba", "\xa6*", "\x86\xe3\xaa"}, // Жук found by ж*
         {866, "\xc3\xa9", "?", "?"},
@@ -317,6 +317,65 @@ TEST_F(PosixFiles, NamesReachTheCallerInTheOemCodePage) {
     ASSERT_TRUE(ZpSetOemCodePage(437));
     Add({"\xc3\xa9t\xc3\xa9/", "\xc3\xa9t\xc3\xa9/f"});
     EXPECT_EQ(List("Q:\\\x90T\x90\\f").names, Names{"f"});
+}
+
+TEST_F(PosixFiles, NamesWindowsCannotHoldAreKnownOnlyByTheir83Names) {
+    struct {
+        std::string name; // on the disk
+        std::string seen; // as listed; empty: by its 8.3 name alone, which has no other
+    } cases[] = {
+        {"q\"x", ""},
+        {"back\\", ""},
+        {"t\tx", ""},
+        {"dot.", ""},
+        {"blank ", ""},
+        {"caf\xe9", ""},
+        {"st*r", ""},
+        {"x:y", ""},
+        {"p|q<r>", ""},
+        {"wh?", ""},
+        {"...", ""},
+        {"\x1b[31m", ""},
+        {"a;b$c`d", "a;b$c`d"},
+        {"(x)'y'", "(x)'y'"},
+        {" lead", " lead"},
+        {"a&b^c%d%~e", "a&b^c%d%~e"},
+        {"\xef\xbf\xbd", "?"}, // U+FFFD written out: a name, which CP437 cannot show
+    };
+    int i = 0;
+    for (const auto& c : cases) {
+        const std::string dir = "d" + std::to_string(i++);
+        const std::string folder = "Q:\\" + dir + "\\";
+        Add({dir + "/", dir + "/" + c.name});
+        WIN32_FIND_DATAA data;
+        HANDLE search = FindFirstFileA((folder + "*").c_str(), &data);
+        ASSERT_NE(search, INVALID_HANDLE_VALUE) << dir;
+        while (!std::strcmp(data.cFileName, ".") || !std::strcmp(data.cFileName, ".."))
+            ASSERT_TRUE(FindNextFileA(search, &data)) << dir;
+        const std::string shown = data.cFileName;
+        char path[PATH_MAX];
+        EXPECT_TRUE(ZpFindPosixPath(search, path, sizeof path)) << dir;
+        EXPECT_EQ(path, root_ + "/" + dir + "/" + c.name) << dir;
+        const std::string alternate = data.cAlternateFileName;
+        while (FindNextFileA(search, &data))
+            EXPECT_EQ(data.cFileName[0], '.') << dir << ": listed twice, as " << data.cFileName;
+        FindClose(search);
+        if (!c.seen.empty()) {
+            EXPECT_EQ(shown, c.seen) << dir;
+            continue;
+        }
+        EXPECT_NE(shown.find('~'), std::string::npos) << dir << ": " << shown;
+        EXPECT_EQ(alternate, "") << dir;
+        // The alias finds it, as a mask and in a path; its own name does not.
+        EXPECT_EQ(List(folder + shown).names, Names{shown}) << dir;
+        char translated[PATH_MAX];
+        ASSERT_TRUE(ZpTranslatePath((folder + shown).c_str(), translated, sizeof translated));
+        EXPECT_EQ(translated, root_ + "/" + dir + "/" + c.name) << dir;
+        if (c.name.find_first_of("*?\\/") == std::string::npos) {
+            const Names found = List(folder + c.name).names;
+            EXPECT_EQ(std::count(found.begin(), found.end(), shown), 0) << dir;
+        }
+    }
 }
 
 TEST_F(PosixFiles, NamesOfTheLongestLengthAreListedWhole) {

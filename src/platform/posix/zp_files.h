@@ -31,6 +31,12 @@ ZARELIN_PLATFORM_API bool ZpTranslatePath(const char* windowsPath, char* out, si
 // holds it or it does not fit in `out`.
 ZARELIN_PLATFORM_API bool ZpWindowsPath(const char* posixPath, char* out, size_t outSize);
 
+// The POSIX path (UTF-8) of the entry a FindFirstFileA search gave last, which its
+// find data may name only by an 8.3 name or with '?' for characters the OEM page lacks:
+// what the search found, for a host that opens it with POSIX calls. False for an entry
+// of a real server's share, which has no local path, or when it does not fit in `out`.
+ZARELIN_PLATFORM_API bool ZpFindPosixPath(HANDLE search, char* out, size_t outSize);
+
 // Fault injection, for tests: replaces one of the calls the file search makes, by
 // name, cast to ZpSystemCall. The calls and their signatures:
 //   "open"     int (const char* path, int flags, unsigned mode)   (opening directories)

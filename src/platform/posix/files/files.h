@@ -132,4 +132,11 @@ constexpr size_t ShortNameSize = 13; // eight, a dot, three and the terminator
 // (and `out` empty) when the name is a valid 8.3 name already and so has none.
 ZP_INTERNAL bool ShortName(const char* name, char out[ShortNameSize]);
 
+// Whether the UTF-8 file name `name` is one Windows could hold: UTF-8 text with no
+// control character, none of \ / : * ? " < > |, and no trailing dot or blank ("." and
+// ".." aside). The file search gives any other name only by its 8.3 name, as Wine
+// shows such files to Windows programs, so that no program is handed a name that
+// reads back as another.
+ZP_INTERNAL bool IsWindowsName(const char* name);
+
 } // namespace zp

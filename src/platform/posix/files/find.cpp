@@ -9,6 +9,7 @@
 // and a '?' in the mask matches it.
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "files/files.h"
 #include "network/network.h"
@@ -29,6 +30,8 @@ struct FileSearch {
     bool shortNamesMatch;       // whether the pattern can match an 8.3 name at all
     int delayMs;                // what each call waits: the delay of a share's server
     char name[MAX_PATH];        // the entry being examined, in the OEM code page
+    std::string directory;      // the folder's POSIX path; empty on a real server's share
+    std::string diskName;       // the name of the entry given last, as the folder holds it
 };
 
 // An 8.3 name holds its '~' within its first four characters: a pattern that starts
@@ -77,15 +80,21 @@ bool IsDots(const char* name) {
 bool NextMatch(FileSearch* search, WIN32_FIND_DATAA* data) {
     while (const char* name = search->folder.Next()) {
         if (search->folder.HidesDots() && IsDots(name)) continue;
-        // A name whose OEM form would not fit cFileName is skipped, never cut.
-        if (!ZpUtf8ToOem(name, search->name, sizeof search->name)) continue;
         char shortName[ShortNameSize];
-        if (Matches(search->pattern, search->name, search->upper)) {
+        if (!IsWindowsName(name)) {
+            // Known by its 8.3 name alone, which then has no other.
+            ShortName(name, search->name);
+            shortName[0] = '\0';
+            if (!Matches(search->pattern, search->name, search->upper)) continue;
+        } else if (!ZpUtf8ToOem(name, search->name, sizeof search->name)) {
+            continue; // a name whose OEM form would not fit cFileName is skipped, never cut
+        } else if (Matches(search->pattern, search->name, search->upper)) {
             ShortName(name, shortName);
         } else if (!search->shortNamesMatch || !ShortName(name, shortName) ||
                    !Matches(search->pattern, shortName, search->upper)) {
             continue;
         }
+        search->diskName = name;
         Fill(search, shortName, data);
         return true;
     }
@@ -132,6 +141,7 @@ HANDLE FindFirstFileA(const CHAR* mask, WIN32_FIND_DATAA* data) {
         delete search;
         return Fail(error);
     }
+    if (!where.smb) search->directory = where.path.text;
     search->upper = ZpOemUpperTable();
     Compile(last, search->upper, &search->pattern);
     search->shortNamesMatch = CanMatchShortNames(search->pattern);
@@ -158,6 +168,20 @@ BOOL FindNextFileA(HANDLE handle, WIN32_FIND_DATAA* data) {
         return FALSE;
     }
     return TRUE;
+}
+
+bool ZpFindPosixPath(HANDLE handle, char* out, size_t outSize) {
+    if (!out || !outSize) return false;
+    out[0] = '\0';
+    if (!IsSearch(handle)) return false;
+    const FileSearch* search = static_cast<FileSearch*>(handle);
+    if (search->directory.empty()) return false;
+    Path path;
+    if (!path.SetRoot(search->directory.c_str()) ||
+        !path.Append(search->diskName.c_str(), search->diskName.size()) || path.length >= outSize)
+        return false;
+    std::memcpy(out, path.text, path.length + 1);
+    return true;
 }
 
 BOOL FindClose(HANDLE handle) {

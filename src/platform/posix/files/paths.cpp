@@ -113,10 +113,11 @@ DWORD ResolveShare(const char* windowsPath, Location* where, const char** rest) 
 }
 
 // Whether the directory entry named `utf8` is the path component `oem` (OEM, `length`
-// bytes): its name without regard to case, or its 8.3 name.
+// bytes): its name without regard to case, or its 8.3 name, the only one it has when
+// Windows could not hold its own.
 bool IsComponent(const char* utf8, const char* oem, size_t length, const unsigned char* upper) {
     char name[MAX_PATH];
-    if (ZpUtf8ToOem(utf8, name, sizeof name) &&
+    if (IsWindowsName(utf8) && ZpUtf8ToOem(utf8, name, sizeof name) &&
         SameName(name, std::strlen(name), oem, length, upper))
         return true;
     // Only a component with a '~' can be an 8.3 name, and only one of 12 or fewer.

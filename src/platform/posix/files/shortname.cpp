@@ -88,6 +88,22 @@ uint32_t Hash(const unsigned char* name, size_t length) {
 
 } // namespace
 
+bool IsWindowsName(const char* name) {
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return true;
+    const auto* s = reinterpret_cast<const unsigned char*>(name);
+    const size_t length = std::strlen(name);
+    if (length == 0 || s[length - 1] == '.' || s[length - 1] == ' ') return false;
+    for (size_t i = 0; i < length;) {
+        if (s[i] < 0x20 || std::strchr("\\/:*?\"<>|", s[i])) return false;
+        char32_t c;
+        const size_t n = DecodeUtf8(s + i, length - i, &c);
+        // U+FFFD stands for an ill-formed sequence unless it was written out itself.
+        if (c == 0xFFFD && (n != 3 || std::memcmp(s + i, "\xEF\xBF\xBD", 3) != 0)) return false;
+        i += n;
+    }
+    return true;
+}
+
 bool ShortName(const char* name, char out[ShortNameSize]) {
     out[0] = '\0';
     if (IsShortName(name) || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
