@@ -46,7 +46,7 @@ wait_for '^prompt is back$' 2
 # 100 MB without a newline, then NUL bytes without end: the shell's peak memory grows
 # by much less than that (it was measured after the floods above).
 base=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status")
-type_text 'head -c 100000000 /dev/zero | tr \0 a'
+type_text 'head -c 100000000 /dev/zero | tr ^\0 a'
 send Enter
 wait_for '^a{100}' 10
 type_text 'echo done'

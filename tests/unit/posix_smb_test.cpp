@@ -91,11 +91,11 @@ class PosixSmb : public ::testing::Test {
              {{SMBC_DIR, "."},
               {SMBC_DIR, ".."},
               {SMBC_FILE, "Read Me.txt"},
-              {SMBC_DIR, "100% sure?"},
+              {SMBC_DIR, "100% sure#"},
               {SMBC_FILE, "x\\y"},
               {SMBC_LINK, "link"},
               {SMBC_SERVER, "ALPHA"}}},
-            {"smb://nas.invalid:445/data/100%25%20sure%3F", {{SMBC_FILE, "inner"}}},
+            {"smb://nas.invalid:445/data/100%25%20sure%23", {{SMBC_FILE, "inner"}}},
         };
         urls.clear();
     }
@@ -178,10 +178,10 @@ TEST_F(PosixSmb, FoldersAreReadThroughEscapedUrls) {
         DWORD error;
         std::vector<std::string> names;
     } cases[] = {
-        {"\\\\NAS\\data\\*", ERROR_SUCCESS, {"./", "../", "Read Me.txt", "100% sure?/", "link"}},
-        {"\\\\NAS\\data\\100% sure?\\*", ERROR_SUCCESS, {"inner"}},
+        {"\\\\NAS\\data\\*", ERROR_SUCCESS, {"./", "../", "Read Me.txt", "100% sure#/", "link"}},
+        {"\\\\NAS\\data\\100% sure#\\*", ERROR_SUCCESS, {"inner"}},
         // The server compares names itself; only when it finds none is the folder read.
-        {"\\\\NAS\\data\\100% SURE?\\*", ERROR_SUCCESS, {"inner"}},
+        {"\\\\NAS\\data\\100% SURE#\\*", ERROR_SUCCESS, {"inner"}},
         {"\\\\NAS\\data\\nothing\\*", ERROR_PATH_NOT_FOUND, {}},
         {"\\\\NAS\\nothing\\*", ERROR_BAD_NET_NAME, {}},
         {"\\\\OFF\\data\\*", ERROR_BAD_NETPATH, {}},
@@ -191,7 +191,7 @@ TEST_F(PosixSmb, FoldersAreReadThroughEscapedUrls) {
         EXPECT_EQ(list(c.mask, &error), c.names) << c.mask;
         EXPECT_EQ(error, c.error) << c.mask;
     }
-    EXPECT_EQ(urls[1], "smb://nas.invalid:445/data/100%25%20sure%3F");
+    EXPECT_EQ(urls[1], "smb://nas.invalid:445/data/100%25%20sure%23");
 }
 
 TEST_F(PosixSmb, ARealServerIsDescribedByItsAddressAndCredentials) {

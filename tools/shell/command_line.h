@@ -1,24 +1,33 @@
-// A command line as the shell runs it, with no interpreter between the line and the
-// programs: words split as a Windows console splits them, pipes, redirections and
-// command separators done by the shell itself, paths translated and wildcards expanded
-// word by word. Nothing the module wrote into the line (a completed name) is ever an
-// operator or a wildcard.
-//
-// Operators count only as words of their own, typed, outside quotes:
-//   a | b                    b reads what a writes
-//   a & b   a && b   a || b  b after a; only if a succeeded; only if a failed
-//   < f   > f   >> f   1> f   1>> f   2> f   2>> f   2>&1   1>&2
-// A file named "nul" (any case) is /dev/null. A trailing "&" ends the line: nothing runs
-// in the background. Every other character, ";", "$", "`", "(" and "'" among them,
-// reaches the program as it stands.
+// A command line read as cmd reads it, with no interpreter between the line and the
+// programs:
+//   - blanks (space, tab) separate words; double quotes group them and are dropped;
+//   - outside quotes, "^" takes the next character as it stands and is dropped; an
+//     escaped "\" or "/" makes the word plain text, never a path ("grep ^\d+");
+//   - outside quotes these are operators, with or without blanks around them:
+//       a | b                    b reads what a writes
+//       a & b   a && b   a || b  b after a; only if a succeeded; only if a failed
+//       < f   > f   >> f   1> f   1>> f   2> f   2>> f   2>&1   1>&2
+//     ("1" and "2" name a stream only at the start of a word);
+//   - every other character, ; $ ` ( ) ' % ~ among them, reaches the program as it
+//     stands. A trailing "&" ends the line: nothing runs in the background.
+// What each word then stands for (paths, wildcards) is in paths.h.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "paths.h"
-
 namespace shell {
+
+// One word of a command line: its text (OEM) with quotes and carets removed, the span
+// [start, end) it covers in the line, and for each character of the text whether it
+// was quoted or escaped, and so cannot be a wildcard.
+struct Word {
+    std::string text;
+    size_t start = 0;
+    size_t end = 0;
+    std::vector<bool> literal;
+    bool plain = false; // a separator was escaped ("^\d+"): the word is text, not a path
+};
 
 struct Redirection {
     enum Kind { Read, Write, Append, ToOther };
@@ -30,7 +39,7 @@ struct Redirection {
 struct Command {
     std::vector<Word> words; // the program and its arguments, as typed
     std::vector<Redirection> redirections;
-    std::string rest; // the line's text after the program's word, for the built-ins (OEM)
+    std::string rest; // the text after the program's word, quotes and carets removed (OEM)
 };
 
 enum class Then { End, Always, IfSucceeded, IfFailed };
@@ -40,32 +49,16 @@ struct Pipeline {
     Then then;                     // how the next pipeline follows
 };
 
-// Splits an OEM command line (with `completed`, one flag a character) into pipelines.
-// False, with cmd's message, for a line whose operators do not make sense.
-bool ParseCommandLine(const std::string& line, const std::vector<bool>& completed,
-                      std::vector<Pipeline>* pipelines, std::string* error);
+// Splits an OEM command line into pipelines. False, with cmd's message, for a line
+// whose operators do not make sense.
+bool ParseCommandLine(const std::string& line, std::vector<Pipeline>* pipelines,
+                      std::string* error);
 
-// The POSIX text (UTF-8) of a word, taken now, against the current directory: a path
-// from a mapped drive ("C:\x") through the drive mapping; a word with backslashes that
-// names an existing entry, or one in an existing directory, with its backslashes
-// turned into slashes; any other word as typed. A backslash the module wrote inside a
-// name is part of the name.
-std::string PosixWord(const Word& word);
+// The words of a line, operators left out.
+std::vector<Word> SplitWords(const std::string& line);
 
-// The arguments a word stands for: PosixWord, or, where its last component holds a
-// typed, unquoted "*" or "?", the names that match it (letter case ignored, "*.*"
-// matching names without a dot, names that begin with a dot only when the pattern
-// does), sorted; the word itself when none matches, as a Windows program's runtime
-// expands them.
-std::vector<std::string> ExpandWord(const Word& word);
-
-// Where a redirection's file is: PosixWord, or /dev/null for "nul".
-std::string RedirectionPath(const Word& target);
-
-// The Windows-style wildcard match ('*', '?', letter case ignored as in the OEM page)
-// of `name` against `pattern`, where only the characters of the pattern whose `wild`
-// flag is set (all, when `wild` is empty) are wildcards.
-bool WildcardMatch(const std::string& pattern, const std::vector<bool>& wild,
-                   const std::string& name);
+// The text of the word under index `cursor` of `line` (or the last one before it);
+// empty when there is none.
+std::string WordAt(const std::string& line, size_t cursor);
 
 } // namespace shell

@@ -1,17 +1,20 @@
-// What a command line hands to the programs it starts: words, operators, paths and
-// wildcards, with completed names (marked '^' below the line) kept as data.
+// What a command line hands to the programs it starts, read as cmd reads it: words,
+// operators, carets, paths and wildcards, over real files. A name Windows could not
+// hold reaches the line only as its 8.3 name, the one the file search gives.
 #include <gtest/gtest.h>
 
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
+#include <map>
 
 #include "codepage.h"
 #include "command_line.h"
-#include "line_editor.h"
+#include "paths.h"
 #include "temp_dir_test.h"
+#include "win32.h"
 #include "zp_files.h"
 
 namespace shell {
@@ -24,16 +27,39 @@ class CommandLineTest : public TempDirTest {
         ASSERT_TRUE(getcwd(back_, sizeof back_));
         ASSERT_EQ(chdir(dir_.c_str()), 0);
         ASSERT_TRUE(ZpSetDriveRoot('C', dir_.c_str()));
-        for (const char* name : {"a.txt", "B.TXT", ".hidden.txt", "c.doc", "sub\\f"})
+        for (const char* folder : {"sub", "Program Files", "k", "e"})
+            mkdir(folder, 0755);
+        for (const char* name :
+             {"a.txt", "B.TXT", ".hidden.txt", "c.doc", "sub/f", "sub/a b.txt", "k/v", "q\"x",
+              "qx",    "z\"",   "k\\v",        "t\tx",  "e\\",   "inv\xff\xfe", "n;1", "n$2",
+              "n`3",   "n(4)",  "n'5'",        "n&6",   "n^7",   "n%8%",        "n~9"})
             std::ofstream(name) << "x";
-        mkdir("sub", 0755);
-        mkdir("Program Files", 0755);
-        std::ofstream("sub/f") << "x";
+        // The names the file search lists, by the names on the disk.
+        WIN32_FIND_DATAA data;
+        HANDLE search = FindFirstFileA("*", &data);
+        ASSERT_NE(search, INVALID_HANDLE_VALUE);
+        char path[PATH_MAX];
+        do {
+            ASSERT_TRUE(ZpFindPosixPath(search, path, sizeof path));
+            const std::string name = std::string(path).substr(dir_.size() + 1);
+            listed_["{" + name + "}"] = data.cFileName;
+            listed_["{~" + name + "}"] = data.cAlternateFileName;
+        } while (FindNextFileA(search, &data));
+        FindClose(search);
     }
     void TearDown() override {
         ASSERT_EQ(chdir(back_), 0);
         ZpSetDriveRoot('C', "/");
         TempDirTest::TearDown();
+    }
+
+    // The line with each {name} replaced by what the file search lists for it, and
+    // each {~name} by its 8.3 name: what completion puts into the line.
+    std::string Completed(std::string line) {
+        for (const auto& entry : listed_)
+            for (size_t at; (at = line.find(entry.first)) != std::string::npos;)
+                line.replace(at, entry.first.size(), entry.second);
+        return line;
     }
 
     // The pipelines as "[program][argument] 1>[file] | [next] && ...", resolved now;
@@ -46,14 +72,14 @@ class CommandLineTest : public TempDirTest {
             for (size_t c = 0; c < pipeline.commands.size(); ++c) {
                 const Command& command = pipeline.commands[c];
                 out += c ? " | " : "";
-                out += "[" + PosixWord(command.words[0]) + "]";
+                out += "[" + Argument(command.words[0]) + "]";
                 for (size_t w = 1; w < command.words.size(); ++w)
                     for (const std::string& argument : ExpandWord(command.words[w]))
                         out += "[" + argument + "]";
                 for (const Redirection& r : command.redirections) {
                     out += " " + std::to_string(r.fd) + kinds[r.kind];
                     out += r.kind == Redirection::ToOther ? std::to_string(3 - r.fd)
-                                                          : "[" + RedirectionPath(r.target) + "]";
+                                                          : "[" + Argument(r.target) + "]";
                 }
             }
             out += connectors[static_cast<int>(pipeline.then)];
@@ -64,87 +90,67 @@ class CommandLineTest : public TempDirTest {
     }
 
     char back_[4096];
+    std::map<std::string, std::string> listed_;
 };
 
-struct LineCase {
-    const char* line;
-    const char* marks; // '^' under each character the module wrote
-    const char* expected;
-};
-
-std::vector<bool> Marks(const std::string& line, const std::string& marks) {
-    std::vector<bool> completed(line.size(), false);
-    for (size_t i = 0; i < marks.size() && i < line.size(); ++i)
-        completed[i] = marks[i] == '^';
-    return completed;
-}
-
-TEST_F(CommandLineTest, WordsReachTheProgramsAsDataAndOperatorsOnlyAsTypedWords) {
-    const LineCase cases[] = {
-        {"wc -c a;id>P $(x) `y` (z) 'q'", "", "[wc][-c][a;id>P][$(x)][`y`][(z)]['q']"},
-        {"x | y", "  ^", "[x][|][y]"}, // a file named "|", completed
-        {"echo \"|\" \">\" x>y", "", "[echo][|][>][x>y]"},
-        {"cat \"a b\" | wc -l > out.txt 2>&1", "", "[cat][a b] | [wc][-l] 1>[out.txt] 2>&1"},
-        {"a 2> NUL < in 1>&2 >> log", "", "[a] 2>[/dev/null] 0<[in] 1>&2 1>>[log]"},
-        {"a && b || c & d &", "", "[a] && [b] || [c] & [d]"},
-        {"cat a\tb", "     ^", "[cat][a\tb]"}, // a completed tab is part of the name
-        {"", "", ""},
-        // Wildcards: typed and unquoted only, letter case ignored, no hidden names.
-        {"ls *.txt", "", "[ls][a.txt][B.TXT]"},
-        {"ls .*.TXT ?.doc", "", "[ls][.hidden.txt][c.doc]"},
-        {"ls *.*", "", "[ls][a.txt][B.TXT][c.doc][Program Files][sub][sub\\f]"},
-        {"ls \"*.txt\" *.none", "", "[ls][*.txt][*.none]"},
-        {"ls *.txt", "   ^^^^^", "[ls][*.txt]"},
-        {"ls sub\\*", "", "[ls][sub/f]"},
-        // Paths: a drive always, a backslash only where the word names a place.
-        {"cat sub\\f \\sub\\f C:\\sub\\f C:\\no\\such", "",
-         "[cat][sub/f][ROOT/sub/f][ROOT/sub/f][ROOT/no/such]"},
-        {"type C:\\..\\..\\etc", "", "[type][ROOT/etc]"}, // not above C:
-        {"sed \"s/\\./,/\" \\d+ a\\b", "", "[sed][s/\\./,/][\\d+][a\\b]"},
-        {"cat sub\\f", "    ^^^^^", "[cat][sub\\f]"}, // a name with a backslash of its own
-        {"cd \"Program Files\\\"", "    ^^^^^^^^^^^^^^^", "[cd][Program Files/]"},
-        {"cat C:\\sub\\f", "       ^^^^^", "[cat][ROOT/sub\\f]"},
-        // Another spelling the file search knows: letter case, an 8.3 name.
-        {"cat SUB\\F PRO~55X8\\ PRO~55X8 HEAD~1", "",
-         "[cat][sub/f][Program Files/][Program Files][HEAD~1]"},
-        {"ls PRO~55X8\\", "   ^^^^^^^^^", "[ls][Program Files/]"},
+TEST_F(CommandLineTest, LinesGiveTheArgumentsAndRedirectionsCmdWould) {
+    const struct {
+        const char* line;
+        const char* expected;
+    } cases[] = {
+        // A completed name is read back as the file it names, whatever it holds.
+        {"rm {q\"x}", "[rm][q\"x]"},
+        {"echo {z\"} \"then > victim.txt\"", "[echo][z\"][then > victim.txt]"},
+        {"type {k\\v} k\\v", "[type][k\\v][k/v]"},
+        {"cat {t\tx} {e\\} e\\", "[cat][t\tx][e\\][e/]"},
+        {"cat {inv\xff\xfe}", "[cat][inv\xff\xfe]"},
+        {"cat n;1 n$2 n`3 n(4) n'5' \"n&6\" \"n^7\" n%8% n~9",
+         "[cat][n;1][n$2][n`3][n(4)][n'5'][n&6][n^7][n%8%][n~9]"},
+        {"cat \"sub\\a b.txt\"", "[cat][sub/a b.txt]"},
+        {"echo NEW > \"sub\\a b.txt\"", "[echo][NEW] 1>[sub/a b.txt]"},
+        {"cd \"{~Program Files}\\\"", "[cd][Program Files/]"},
+        // Operators outside quotes, with or without blanks; carets escape them.
+        {"wc -c a;id>P $(x) `y` (z) 'q'", "[wc][-c][a;id][$(x)][`y`][(z)]['q'] 1>[P]"},
+        {"echo a>out|sort 2>&1&&x||y&z&", "[echo][a] 1>[out] | [sort] 2>&1 && [x] || [y] & [z]"},
+        {"echo 12>x 2>>log 1>&2 <in", "[echo][12] 1>[x] 2>>[log] 1>&2 0<[in]"},
+        {"echo ^| ^> ^\"x ^^ \"^\" a^ b", "[echo][|][>][\"x][^][^][a b]"},
+        {"cat \"a b\"c\" d\" \"\"", "[cat][a bc d][]"},
+        // Wildcards: typed and unquoted, through the file search, only where the folder is.
+        {"ls *.txt .*.TXT ?.doc", "[ls][a.txt][B.TXT][.hidden.txt][c.doc]"},
+        {"ls \"*.txt\" *.none sub\\*", "[ls][*.txt][*.none][sub/a b.txt][sub/f]"},
+        {"rm olddir\\*.txt", "[rm][olddir\\*.txt]"},
+        {"rm *.txt", "[rm][a.txt][B.TXT]"},
+        // Paths: what names an entry, or a new one in a folder that is there.
+        {"cat SUB\\F \\sub\\f C:\\sub\\f C:\\no\\such sub\\new",
+         "[cat][sub/f][ROOT/sub/f][ROOT/sub/f][C:\\no\\such][sub/new]"},
+        {"type C:\\..\\..\\sub", "[type][ROOT/sub]"}, // not above C:
+        {"sed \"s/\\./,/\" s/../x/ a\\b", "[sed][s/\\./,/][s/../x/][a\\b]"},
+        {"grep \\d+ ^\\d+ sub^\\f", "[grep][ROOT/d+][\\d+][sub\\f]"},
     };
-    for (const LineCase& c : cases) {
+    for (const auto& c : cases) {
+        const std::string line = Completed(c.line);
         std::vector<Pipeline> pipelines;
         std::string error;
-        ASSERT_TRUE(ParseCommandLine(c.line, Marks(c.line, c.marks), &pipelines, &error))
-            << c.line << ": " << error;
-        EXPECT_EQ(Describe(pipelines), c.expected) << c.line;
+        ASSERT_TRUE(ParseCommandLine(line, &pipelines, &error)) << line << ": " << error;
+        EXPECT_EQ(Describe(pipelines), c.expected) << line;
     }
 }
 
 TEST_F(CommandLineTest, OperatorsWithoutTheirCommandsAreRefused) {
     for (const char* line : {"| a", "a |", "a &&", "a ||", "> x", "a >", "a | | b", "a > | b",
-                             "a & & b", "& a", "2>&1"}) {
+                             "a & & b", "& a", "2>&1", "a>|b", "a >>"}) {
         std::vector<Pipeline> pipelines;
         std::string error;
-        EXPECT_FALSE(ParseCommandLine(line, {}, &pipelines, &error)) << line;
+        EXPECT_FALSE(ParseCommandLine(line, &pipelines, &error)) << line;
         EXPECT_EQ(error, "The syntax of the command is incorrect.") << line;
     }
 }
 
-TEST_F(CommandLineTest, CompletedTextIsWhatTheModuleChanged) {
-    LineEditor line(1023);
-    for (char c : std::string("wc a x"))
-        line.Insert(c);
-    line.SetCompleted("wc \"a b&c\" x"); // the module quoted the name it put in
-    std::string marks;
-    for (bool completed : line.completed())
-        marks += completed ? '^' : ' ';
-    EXPECT_EQ(marks, "   ^^^^^^^  ");
-    line.SetCursor(3);
-    line.Insert('y'); // typed text stays typed, the rest keeps its marks
-    line.End();
-    line.Backspace();
-    marks.clear();
-    for (bool completed : line.completed())
-        marks += completed ? '^' : ' ';
-    EXPECT_EQ(marks, "    ^^^^^^^ ");
+TEST_F(CommandLineTest, BuiltInsGetTheRestOfTheirCommandAsItReads) {
+    std::vector<Pipeline> pipelines;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine("cd  \"Program Files\"\\^&x  & dir", &pipelines, &error));
+    EXPECT_EQ(pipelines[0].commands[0].rest, "  Program Files\\&x");
 }
 
 } // namespace

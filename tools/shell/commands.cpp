@@ -1,6 +1,5 @@
 #include "commands.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -22,6 +21,9 @@
 #include "run.h"
 #include "screen.h"
 #include "shell.h"
+#include "stop_signals.h"
+#include "win32.h"
+#include "zp_files.h"
 
 namespace shell {
 
@@ -39,11 +41,6 @@ std::string Trim(const std::string& text) {
     size_t start = text.find_first_not_of(" \t");
     if (start == std::string::npos) return "";
     return text.substr(start, text.find_last_not_of(" \t") - start + 1);
-}
-
-std::string WithoutQuotes(std::string text) {
-    text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
-    return text;
 }
 
 // "1,234,567"
@@ -67,7 +64,7 @@ std::string CurrentDirectory() {
 
 bool ChangeDirectory(const std::string& rest) {
     // A console takes the rest of the line as the path, blanks and all.
-    std::string arg = WithoutQuotes(Trim(rest));
+    std::string arg = Trim(rest);
     if (Lower(arg.substr(0, 3)) == "/d ") arg = Trim(arg.substr(3));
     if (arg.empty()) {
         AddOutputOem(ToWindows(Shell.cwd));
@@ -95,47 +92,57 @@ struct Entry {
     time_t modified;
 };
 
+// The folder part of a Windows path: up to its last separator or its drive.
+std::string FolderOf(const std::string& path) {
+    const size_t cut = path.find_last_of("\\/:");
+    return cut == std::string::npos ? "." : path.substr(0, cut + 1);
+}
+
+// Lists what the file search finds, as cmd's dir does: a folder's entries, or those
+// that a name or pattern matches.
+bool IsDirectory(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 bool ListDirectory(const std::vector<Word>& words) {
     std::string arg;
     for (const Word& word : words)
         if (word.text.empty() || word.text[0] != '/') arg = word.text; // switches are ignored
-    std::string path;
-    if (!ToPosix(arg.empty() ? "." : arg, &path)) {
+    std::string mask = arg.empty() ? "*" : arg, posix;
+    if (!arg.empty() && NamedPath(arg, &posix) && IsDirectory(posix))
+        mask = arg + (arg.back() == '\\' || arg.back() == '/' ? "*" : "\\*");
+    std::string folder;
+    if (!ToPosix(FolderOf(mask), &folder)) {
         AddOutput("The system cannot find the drive specified.");
         return false;
     }
-    std::string directory = path, pattern = "*";
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        // The last component is a name or a wildcard pattern in its parent.
-        const size_t slash = path.rfind('/');
-        directory = slash == 0 ? "/" : path.substr(0, slash);
-        const size_t cut = arg.find_last_of("\\/:");
-        pattern = cut == std::string::npos ? arg : arg.substr(cut + 1);
-        if (pattern == "*.*") pattern = "*"; // Windows: also the names without a dot
-    }
-    DIR* dir = opendir(directory.c_str());
-    if (!dir) {
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(mask.c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_NOT_FOUND) {
         AddOutput("The system cannot find the path specified.");
         return false;
     }
     std::vector<Entry> entries;
-    while (dirent* e = readdir(dir)) {
-        const std::string name = Utf8ToOem(e->d_name);
-        if (name == "." || name == ".." || !MatchLastComponent(pattern.c_str(), name.c_str()))
-            continue;
-        struct stat s;
-        if (fstatat(dirfd(dir), e->d_name, &s, 0) != 0 &&
-            fstatat(dirfd(dir), e->d_name, &s, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        entries.push_back(
-            {name, S_ISDIR(s.st_mode), static_cast<unsigned long long>(s.st_size), s.st_mtime});
+    size_t seen = 0;
+    while (search != INVALID_HANDLE_VALUE) {
+        if (++seen % 256 == 0) HonourStopSignal(); // a large folder
+        const std::string name = data.cFileName;
+        char path[PATH_MAX];
+        struct stat info = {};
+        if (name != "." && name != ".." && ZpFindPosixPath(search, path, sizeof path) &&
+            (stat(path, &info) == 0 || lstat(path, &info) == 0))
+            entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                               static_cast<unsigned long long>(info.st_size), info.st_mtime});
+        if (!FindNextFileA(search, &data)) {
+            FindClose(search);
+            search = INVALID_HANDLE_VALUE;
+        }
     }
-    closedir(dir);
     std::sort(entries.begin(), entries.end(),
               [](const Entry& a, const Entry& b) { return Lower(a.name) < Lower(b.name); });
 
-    AddOutputOem(" Directory of " + ToWindows(directory));
+    AddOutputOem(" Directory of " + ToWindows(folder));
     AddOutput("");
     if (entries.empty()) {
         AddOutput("File Not Found");
@@ -173,7 +180,7 @@ bool TypeFiles(const std::vector<Word>& words) {
     for (const Word& word : words) {
         std::string path;
         struct stat info;
-        if (!ToPosix(word.text, &path) || stat(path.c_str(), &info) != 0) {
+        if (!NamedPath(word.text, &path) || stat(path.c_str(), &info) != 0) {
             AddOutput("The system cannot find the file specified.");
             continue;
         }
@@ -182,7 +189,8 @@ bool TypeFiles(const std::vector<Word>& words) {
             continue;
         }
         if (!S_ISREG(info.st_mode)) {
-            AddOutputOem(word.text + " is not a file: type shows only files.");
+            AddOutput(EscapeControls(OemToUtf8(word.text)) +
+                      " is not a file: type shows only files.");
             continue;
         }
         std::string text;
@@ -240,11 +248,11 @@ bool Report(int status) {
 
 } // namespace
 
-void RunLine(const std::string& oemLine, const std::vector<bool>& completed) {
+void RunLine(const std::string& oemLine) {
     AddOutputOem(Prompt(screen::Width()) + oemLine);
     std::vector<Pipeline> pipelines;
     std::string error;
-    if (!ParseCommandLine(oemLine, completed, &pipelines, &error)) {
+    if (!ParseCommandLine(oemLine, &pipelines, &error)) {
         AddOutput(error);
         return;
     }

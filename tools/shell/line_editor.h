@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
 namespace shell {
 
@@ -15,18 +14,12 @@ class LineEditor {
     const std::string& text() const { return text_; }
     size_t cursor() const { return cursor_; }
     size_t capacity() const { return capacity_; }
-    // One flag a character: true where the module wrote it (a completed name), which
-    // the command line then treats as data, never as an operator or a wildcard.
-    const std::vector<bool>& completed() const { return completed_; }
 
     // Inserts at the cursor; false, changing nothing, when the line is full.
     bool Insert(char c);
     // Replaces the text, cut to the capacity, and puts the cursor at its end; false
-    // when it had to be cut. The whole line counts as typed.
+    // when it had to be cut.
     bool Set(const std::string& text);
-    // The same for a line the module wrote back: the characters between what the old
-    // and the new line share at their start and at their end count as completed.
-    bool SetCompleted(const std::string& text);
     void SetCursor(size_t cursor) { cursor_ = cursor < text_.size() ? cursor : text_.size(); }
 
     void Left() { SetCursor(cursor_ > 0 ? cursor_ - 1 : 0); }
@@ -40,7 +33,6 @@ class LineEditor {
   private:
     size_t capacity_;
     std::string text_;
-    std::vector<bool> completed_; // as long as text_
     size_t cursor_ = 0;
 };
 

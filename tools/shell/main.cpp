@@ -121,9 +121,10 @@ void EditFile() {
     std::string name = WordAt(Shell.line.text(), Shell.line.cursor());
     if (name.empty()) name = AskLine("File to edit: ");
     if (name.empty()) return;
+    // The word names the file as every command reads it; a new file needs its folder.
     std::string path;
-    if (!ToPosix(name, &path)) {
-        Notice("The system cannot find the drive specified.", true);
+    if (!NamedPath(name, &path)) {
+        Notice("The system cannot find the path specified.", true);
         return;
     }
     std::string error;
@@ -163,10 +164,9 @@ void HandleKey(const screen::Key& key) {
         case '\r':
         case '\n': {
             const std::string line = Shell.line.text();
-            const std::vector<bool> completed = Shell.line.completed();
             Shell.line.Clear();
             Shell.scroll = 0;
-            RunLine(line, completed);
+            RunLine(line);
             break;
         }
         case 27: // Esc

@@ -9,12 +9,12 @@
 #include <sstream>
 
 #include "codepage.h"
-#include "command_line.h"
 #include "editor.h"
 #include "menu.h"
 #include "screen.h"
 #include "shell.h"
 #include "zarelin/host_api.h"
+#include "zp_codepage.h"
 #include "zp_console.h"
 
 namespace shell {
@@ -72,7 +72,7 @@ int32_t ZARELIN_CALL HostControl(void*, int32_t command, void* param) {
     }
     if (command == HostSetCommandLine) {
         // The buffer is the module's 1024 bytes: never read past them.
-        Shell.line.SetCompleted(std::string(buffer, strnlen(buffer, CommandLineCapacity + 1)));
+        Shell.line.Set(std::string(buffer, strnlen(buffer, CommandLineCapacity + 1)));
         DrawScreen(); // so that the module's next read of the screen finds the new line
         return 1;
     }
@@ -101,7 +101,30 @@ bool MatchLastComponent(const char* pattern, const char* name) {
     const char* text = name;
     for (const char* p = name; *p; ++p)
         if (*p == '\\' || *p == '/') text = p + 1;
-    return WildcardMatch(pattern, {}, text);
+    // The file search's own letter case, beyond ASCII too: names are in the OEM page.
+    const unsigned char* upper = ZpOemUpperTable();
+    auto same = [upper](char a, char b) {
+        return upper[static_cast<unsigned char>(a)] == upper[static_cast<unsigned char>(b)];
+    };
+    // Greedy '*' with one point to come back to: linear enough for names.
+    const char *p = pattern, *n = text, *star = nullptr, *resume = nullptr;
+    while (*n) {
+        if (*p == '*') {
+            star = p++;
+            resume = n;
+        } else if (*p && (*p == '?' || same(*p, *n))) {
+            ++p;
+            ++n;
+        } else if (star) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (*p == '*')
+        ++p;
+    return *p == '\0';
 }
 
 bool LoadModule(const std::string& path, std::string* error) {

@@ -1,19 +1,91 @@
 #include "paths.h"
 
 #include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 
 #include "codepage.h"
+#include "stop_signals.h"
+#include "win32.h"
+#include "zp_codepage.h"
 #include "zp_files.h"
 
 namespace shell {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
 }
+
+bool HasDrive(const std::string& word) {
+    return word.size() >= 2 && word[1] == ':' && std::isalpha(static_cast<unsigned char>(word[0]));
+}
+
+// Where the word's last component begins: after its last separator or its drive.
+size_t LastComponent(const std::string& word) {
+    size_t start = HasDrive(word) ? 2 : 0;
+    for (size_t i = start; i < word.size(); ++i)
+        if (IsSeparator(word[i])) start = i + 1;
+    return start;
+}
+
+bool IsDirectory(const std::string& posix) {
+    struct stat info;
+    return stat(posix.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Whether each ".." of the word climbs out of a folder that exists: the path
+// resolution applies ".." to the text, and "s/../x/" (a sed script) is no path.
+bool ClimbsOnlyExistingFolders(const std::string& word) {
+    for (size_t i = 0; i + 1 < word.size(); ++i) {
+        const bool starts = i == 0 || IsSeparator(word[i - 1]) || (i == 2 && HasDrive(word));
+        const bool ends = i + 2 == word.size() || IsSeparator(word[i + 2]);
+        if (!starts || !ends || word.compare(i, 2, "..") != 0) continue;
+        std::string folder;
+        if (!ToPosix(i == 0 ? "." : word.substr(0, i), &folder) || !IsDirectory(folder))
+            return false;
+    }
+    return true;
+}
+
+std::string CurrentDirectory() {
+    char cwd[PATH_MAX];
+    return getcwd(cwd, sizeof cwd) ? cwd : "";
+}
+
+// `posix` as a relative word would give it: relative to the current directory when it
+// lies below it.
+std::string RelativeFor(const std::string& word, std::string posix) {
+    const bool relative = !HasDrive(word) && !(!word.empty() && IsSeparator(word[0]));
+    const std::string cwd = CurrentDirectory();
+    if (relative && cwd.size() > 1 && posix.compare(0, cwd.size(), cwd) == 0) {
+        if (posix.size() == cwd.size()) return ".";
+        if (posix[cwd.size()] == '/') posix.erase(0, cwd.size() + 1);
+    }
+    return posix;
+}
+
+// A word with a wildcard in its last component, as the file search takes it; false
+// for a word with none, or with a quoted one (no name holds '*' or '?').
+bool IsPattern(const Word& word) {
+    bool wild = false;
+    for (size_t i = LastComponent(word.text); i < word.text.size(); ++i) {
+        if (word.text[i] != '*' && word.text[i] != '?') continue;
+        if (word.literal[i]) return false;
+        wild = true;
+    }
+    return wild;
+}
+
+struct Match {
+    std::string name; // OEM, as the file search gives it
+    std::string path; // POSIX
+};
 
 } // namespace
 
@@ -29,44 +101,52 @@ std::string ToWindows(const std::string& posix) {
     return ZpWindowsPath(posix.c_str(), out, sizeof out) ? out : "";
 }
 
-bool Word::Plain() const {
-    auto none = [](const std::vector<bool>& flags) {
-        return std::find(flags.begin(), flags.end(), true) == flags.end();
-    };
-    return end - start == text.size() && none(quoted) && none(completed);
+bool NamedPath(const std::string& word, std::string* posix) {
+    if (word.empty() || !ClimbsOnlyExistingFolders(word) || !ToPosix(word, posix)) return false;
+    struct stat info;
+    if (lstat(posix->c_str(), &info) == 0) return true;
+    const size_t slash = posix->rfind('/');
+    return slash != std::string::npos && IsDirectory(slash == 0 ? "/" : posix->substr(0, slash));
 }
 
-std::vector<Word> SplitWords(const std::string& line, const std::vector<bool>& completed) {
-    auto wasCompleted = [&](size_t i) { return i < completed.size() && completed[i]; };
-    auto separates = [&](size_t i) { return IsBlank(line[i]) && !wasCompleted(i); };
-    std::vector<Word> words;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && separates(i))
-            ++i;
-        if (i == line.size()) break;
-        Word word{"", i, i, {}, {}};
-        bool quoted = false;
-        for (; i < line.size() && (quoted || !separates(i)); ++i) {
-            if (line[i] == '"') {
-                quoted = !quoted;
-                continue;
-            }
-            word.text += line[i];
-            word.quoted.push_back(quoted);
-            word.completed.push_back(wasCompleted(i));
-        }
-        word.end = i;
-        words.push_back(word);
+std::string Argument(const Word& word) {
+    std::string posix;
+    if (word.plain || !NamedPath(word.text, &posix)) return OemToUtf8(word.text);
+    posix = RelativeFor(word.text, posix);
+    if (IsSeparator(word.text.back()) && posix.back() != '/') posix += '/';
+    return posix;
+}
+
+std::vector<std::string> ExpandWord(const Word& word) {
+    if (!IsPattern(word)) return {Argument(word)};
+    const std::string pattern = word.text.substr(LastComponent(word.text));
+    std::vector<Match> matches;
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(word.text.c_str(), &data);
+    if (search != INVALID_HANDLE_VALUE) {
+        char path[PATH_MAX];
+        size_t seen = 0;
+        do {
+            if (++seen % 256 == 0) HonourStopSignal(); // a large folder
+            const std::string name = data.cFileName;
+            if (name == "." || name == ".." || (name[0] == '.' && pattern[0] != '.')) continue;
+            if (ZpFindPosixPath(search, path, sizeof path))
+                matches.push_back({name, RelativeFor(word.text, path)});
+        } while (FindNextFileA(search, &data));
+        FindClose(search);
     }
-    return words;
-}
-
-std::string WordAt(const std::string& line, size_t cursor) {
-    std::string found;
-    for (const Word& word : SplitWords(line))
-        if (word.start <= cursor) found = word.text;
-    return found;
+    if (matches.empty()) return {OemToUtf8(word.text)};
+    const unsigned char* upper = ZpOemUpperTable();
+    std::sort(matches.begin(), matches.end(), [upper](const Match& a, const Match& b) {
+        return std::lexicographical_compare(
+            a.name.begin(), a.name.end(), b.name.begin(), b.name.end(), [upper](char x, char y) {
+                return upper[static_cast<unsigned char>(x)] < upper[static_cast<unsigned char>(y)];
+            });
+    });
+    std::vector<std::string> paths;
+    for (Match& match : matches)
+        paths.push_back(std::move(match.path));
+    return paths;
 }
 
 } // namespace shell

@@ -1,43 +1,38 @@
-// Windows-style command lines over a POSIX file system, through the platform's drive
-// mapping: C: stands for a directory, '\' separates, double quotes group words.
+// What the words of a command line stand for, over a POSIX file system: Windows paths
+// resolved by the platform's own path resolution, the one its file search uses (the
+// drive mapping, '\' and '/', letter case, 8.3 names), and wildcards expanded by that
+// file search.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "command_line.h"
+
 namespace shell {
 
-// The absolute POSIX path (UTF-8) that a Windows-style path (OEM, quotes removed)
-// names, taken from the current directory when relative; false for a drive or share
-// that is not mapped.
+// The absolute POSIX path (UTF-8) that a Windows-style path (OEM) names, taken from
+// the current directory when relative; false for a drive or share that is not mapped.
 bool ToPosix(const std::string& windowsPath, std::string* posix);
 
 // "C:\dir\sub" (OEM) for a POSIX path; empty when no drive holds it.
 std::string ToWindows(const std::string& posix);
 
-// One word of a command line: its text with the double quotes removed, the span
-// [start, end) it covers in the line, quotes included, and for each character of the
-// text whether it stood between quotes and whether the module wrote it.
-struct Word {
-    std::string text;
-    size_t start;
-    size_t end;
-    std::vector<bool> quoted;
-    std::vector<bool> completed;
+// The absolute POSIX path of what an OEM word names when it names an existing entry,
+// or a new one in an existing folder (each ".." taken from an existing folder); false
+// for any other word.
+bool NamedPath(const std::string& word, std::string* posix);
 
-    // Neither quoted nor completed, nor quotes in its span: only such a word can be an
-    // operator.
-    bool Plain() const;
-};
+// What a program gets for a word: the path it names (NamedPath), relative to the
+// current directory when the word is relative and the path lies below it, with the
+// word's trailing separator kept; any other word, and a plain one, as typed. UTF-8.
+std::string Argument(const Word& word);
 
-// Splits a command line as a Windows console does: blanks separate words, double
-// quotes group blanks into a word and are dropped. `completed`, when given, holds one
-// flag a character of `line` (LineEditor::completed): a blank the module wrote is part
-// of its name, not a separator.
-std::vector<Word> SplitWords(const std::string& line, const std::vector<bool>& completed = {});
-
-// The word under index `cursor` of `line` (or the last one before it); empty when
-// there is none.
-std::string WordAt(const std::string& line, size_t cursor);
+// The arguments a word stands for: Argument, or, where its last component holds
+// unquoted "*" or "?", the paths of the entries the file search finds for it, sorted
+// by name without regard to case (names that begin with a dot only when the pattern
+// does). A pattern whose folder does not exist, or that matches nothing, is the word
+// as typed.
+std::vector<std::string> ExpandWord(const Word& word);
 
 } // namespace shell

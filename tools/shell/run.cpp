@@ -4,19 +4,20 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "codepage.h"
+#include "paths.h"
 #include "screen.h"
 #include "shell.h"
 #include "stop_signals.h"
@@ -55,15 +56,19 @@ class Descriptors {
     std::vector<int> fds_;
 };
 
-std::string OpenError(int error) {
-    if (error == ENOENT || error == ENOTDIR) return "The system cannot find the path specified.";
+// cmd's words for why a file could not be opened; a constant, as a child about to
+// start a program may write nothing else.
+const char* OpenError(int error) {
+    if (error == ENOENT || error == ENOTDIR) return "The system cannot find the path specified.\n";
     if (error == EACCES || error == EPERM || error == EISDIR || error == EROFS)
-        return "Access is denied.";
-    return std::strerror(error);
+        return "Access is denied.\n";
+    if (error == ENXIO) return "No program reads from that pipe.\n";
+    return "The file cannot be opened.\n";
 }
 
 std::string NotRecognized(const std::string& name) {
-    return "'" + name + "' is not recognized as an internal or external command,\n" +
+    return "'" + EscapeControls(name) +
+           "' is not recognized as an internal or external command,\n" +
            "operable program or batch file.";
 }
 
@@ -73,44 +78,78 @@ bool Executable(const std::string& path) {
            access(path.c_str(), X_OK) == 0;
 }
 
-// Whether the program exists, as posix_spawnp would look for it.
-bool FindProgram(const std::string& name) {
-    if (name.find('/') != std::string::npos) return Executable(name);
+// The file a program name stands for, as execvp would look for it; empty when none.
+std::string FindProgram(const std::string& name) {
+    if (name.empty()) return "";
+    if (name.find('/') != std::string::npos) return Executable(name) ? name : "";
     const char* path = getenv("PATH");
     std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
     for (size_t start = 0;;) {
         const size_t colon = dirs.find(':', start);
         std::string dir = dirs.substr(start, colon == std::string::npos ? colon : colon - start);
-        if (Executable((dir.empty() ? std::string(".") : dir) + "/" + name)) return true;
-        if (colon == std::string::npos) return false;
+        const std::string file = (dir.empty() ? std::string(".") : dir) + "/" + name;
+        if (Executable(file)) return file;
+        if (colon == std::string::npos) return "";
         start = colon + 1;
     }
 }
 
-// One program of the pipeline, ready to start.
-struct Stage {
-    std::vector<std::string> argv;
-    int streams[3]; // what becomes its standard input, output and error
+// What a child does to one of its streams before the program starts, in the order the
+// line gives them: open a file onto it, or make it a copy of the other stream.
+struct StreamAction {
+    int fd;
+    std::string path; // empty: a copy of stream 3 - fd
+    int flags;
 };
 
+// One program of the pipeline, ready to start.
+struct Stage {
+    std::string program; // the file that runs
+    std::vector<std::string> argv;
+    int streams[3]; // its standard input, output and error before the actions
+    std::vector<StreamAction> actions;
+};
+
+// Where a redirection's file is: "nul" is /dev/null; a word that names no place is
+// taken as typed, for the open to report.
+std::string RedirectionPath(const Word& target) {
+    std::string lower = target.text;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower == "nul" ? "/dev/null" : Argument(target);
+}
+
 // The arguments and streams of every program; false, having said why, when a program
-// cannot be found or a redirection's file cannot be opened.
+// cannot be found. Every program is found before any file is opened, and files are
+// opened by the children, so that a line that cannot run changes no file and a FIFO
+// waits in a program that ^C reaches, not in the shell.
 bool Prepare(const Pipeline& pipeline, int output, Descriptors& held, std::vector<Stage>* stages) {
-    const int null = held.Keep(open("/dev/null", O_RDONLY | O_CLOEXEC));
-    int previous = null; // what the next program reads
-    for (size_t i = 0; i < pipeline.commands.size(); ++i) {
-        const Command& command = pipeline.commands[i];
+    for (const Command& command : pipeline.commands) {
         Stage stage;
-        stage.argv.push_back(PosixWord(command.words[0]));
+        stage.argv.push_back(Argument(command.words[0]));
+        stage.program = FindProgram(stage.argv[0]);
+        if (stage.program.empty()) {
+            AddOutput(NotRecognized(OemToUtf8(command.words[0].text)));
+            return false;
+        }
         for (size_t w = 1; w < command.words.size(); ++w)
             for (std::string& argument : ExpandWord(command.words[w]))
                 stage.argv.push_back(std::move(argument));
-        if (!FindProgram(stage.argv[0])) {
-            AddOutputOem(NotRecognized(command.words[0].text));
-            return false;
+        for (const Redirection& r : command.redirections) {
+            const int flags = r.kind == Redirection::Read     ? O_RDONLY
+                              : r.kind == Redirection::Append ? O_WRONLY | O_CREAT | O_APPEND
+                                                              : O_WRONLY | O_CREAT | O_TRUNC;
+            stage.actions.push_back(
+                {r.fd, r.kind == Redirection::ToOther ? "" : RedirectionPath(r.target), flags});
         }
+        stages->push_back(stage);
+    }
+    const int null = held.Keep(open("/dev/null", O_RDONLY | O_CLOEXEC));
+    int previous = null; // what the next program reads
+    for (size_t i = 0; i < stages->size(); ++i) {
+        Stage& stage = (*stages)[i];
         int toNext[2] = {-1, -1};
-        if (i + 1 < pipeline.commands.size()) {
+        if (i + 1 < stages->size()) {
             if (pipe2(toNext, O_CLOEXEC) != 0) {
                 AddOutput(std::string("Cannot start the command: ") + std::strerror(errno));
                 return false;
@@ -121,54 +160,60 @@ bool Prepare(const Pipeline& pipeline, int output, Descriptors& held, std::vecto
         stage.streams[0] = previous;
         stage.streams[1] = toNext[1] >= 0 ? toNext[1] : output;
         stage.streams[2] = output;
-        for (const Redirection& r : command.redirections) {
-            if (r.kind == Redirection::ToOther) {
-                stage.streams[r.fd] = stage.streams[3 - r.fd];
-                continue;
-            }
-            const int flags = r.kind == Redirection::Read     ? O_RDONLY
-                              : r.kind == Redirection::Append ? O_WRONLY | O_CREAT | O_APPEND
-                                                              : O_WRONLY | O_CREAT | O_TRUNC;
-            const int fd = held.Keep(
-                open(RedirectionPath(r.target).c_str(), flags | O_CLOEXEC | O_NOCTTY, 0666));
-            if (fd < 0) {
-                AddOutput(OpenError(errno));
-                return false;
-            }
-            stage.streams[r.fd] = fd;
-        }
         previous = toNext[0];
-        stages->push_back(stage);
     }
     return true;
 }
 
-// Starts one program in a session of its own: no terminal to draw on (the shell owns
-// it), and a process group for ^C to reach.
-int Spawn(Stage& stage, pid_t* pid) {
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attributes);
-    for (int fd = 0; fd < 3; ++fd)
-        posix_spawn_file_actions_adddup2(&actions, stage.streams[fd], fd);
-    sigset_t defaults, none;
-    sigemptyset(&defaults);
+void Say(int fd, const char* text) {
+    if (write(fd, text, std::strlen(text)) < 0) return; // nothing more to be done in a child
+}
+
+// The child's side of Spawn: only calls that are safe between fork and exec in a
+// process with threads (the module's).
+[[noreturn]] void StartChild(const Stage& stage, char* const* argv, int report) {
+    struct sigaction standard = {};
+    standard.sa_handler = SIG_DFL;
     for (int sig : SpawnedSignals)
-        sigaddset(&defaults, sig);
+        sigaction(sig, &standard, nullptr);
+    sigset_t none;
     sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    // A session of its own: no terminal to draw on (the shell owns it), and a process
+    // group for ^C to reach.
+    setsid();
+    for (int fd = 0; fd < 3; ++fd)
+        dup2(stage.streams[fd], fd);
+    for (const StreamAction& action : stage.actions) {
+        if (action.path.empty()) {
+            dup2(3 - action.fd, action.fd);
+            continue;
+        }
+        const int fd = open(action.path.c_str(), action.flags | O_NOCTTY, 0666);
+        if (fd < 0) {
+            Say(report, OpenError(errno));
+            _exit(1);
+        }
+        if (fd != action.fd) {
+            dup2(fd, action.fd);
+            close(fd);
+        }
+    }
+    execve(stage.program.c_str(), argv, environ);
+    Say(report, errno == ENOEXEC ? "The program cannot be run here.\n" : OpenError(errno));
+    _exit(127);
+}
+
+// Starts one program; 0 or the errno of a failed fork.
+int Spawn(Stage& stage, int report, pid_t* pid) {
     std::vector<char*> argv;
     for (std::string& argument : stage.argv)
         argv.push_back(&argument[0]);
     argv.push_back(nullptr);
-    const int error = posix_spawnp(pid, argv[0], &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    return error;
+    *pid = fork();
+    if (*pid < 0) return errno;
+    if (*pid == 0) StartChild(stage, argv.data(), report);
+    return 0;
 }
 
 } // namespace
@@ -196,10 +241,9 @@ int RunPipeline(const Pipeline& pipeline, bool* interrupted) {
         }
         for (Stage& stage : stages) {
             pid_t pid;
-            if (const int error = Spawn(stage, &pid)) {
-                AddOutput(error == ENOENT
-                              ? NotRecognized(stage.argv[0])
-                              : "Cannot start " + stage.argv[0] + ": " + std::strerror(error));
+            if (const int error = Spawn(stage, out[1], &pid)) {
+                AddOutput("Cannot start " + EscapeControls(stage.argv[0]) + ": " +
+                          std::strerror(error));
                 break;
             }
             pids.push_back(pid);
