@@ -78,8 +78,11 @@ class CommandLineTest : public TempDirTest {
                         out += "[" + argument + "]";
                 for (const Redirection& r : command.redirections) {
                     out += " " + std::to_string(r.fd) + kinds[r.kind];
+                    std::string path;
+                    if (r.kind != Redirection::ToOther && !RedirectionPath(r.target, &path))
+                        path = "no such place";
                     out += r.kind == Redirection::ToOther ? std::to_string(3 - r.fd)
-                                                          : "[" + Argument(r.target) + "]";
+                                                          : "[" + path + "]";
                 }
             }
             out += connectors[static_cast<int>(pipeline.then)];
@@ -107,12 +110,14 @@ TEST_F(CommandLineTest, LinesGiveTheArgumentsAndRedirectionsCmdWould) {
         {"cat n;1 n$2 n`3 n(4) n'5' \"n&6\" \"n^7\" n%8% n~9",
          "[cat][n;1][n$2][n`3][n(4)][n'5'][n&6][n^7][n%8%][n~9]"},
         {"cat \"sub\\a b.txt\"", "[cat][sub/a b.txt]"},
-        {"echo NEW > \"sub\\a b.txt\"", "[echo][NEW] 1>[sub/a b.txt]"},
+        {"echo NEW > \"sub\\a b.txt\"", "[echo][NEW] 1>[ROOT/sub/a b.txt]"},
         {"cd \"{~Program Files}\\\"", "[cd][Program Files/]"},
         // Operators outside quotes, with or without blanks; carets escape them.
-        {"wc -c a;id>P $(x) `y` (z) 'q'", "[wc][-c][a;id][$(x)][`y`][(z)]['q'] 1>[P]"},
-        {"echo a>out|sort 2>&1&&x||y&z&", "[echo][a] 1>[out] | [sort] 2>&1 && [x] || [y] & [z]"},
-        {"echo 12>x 2>>log 1>&2 <in", "[echo][12] 1>[x] 2>>[log] 1>&2 0<[in]"},
+        {"wc -c a;id>P $(x) `y` (z) 'q'", "[wc][-c][a;id][$(x)][`y`][(z)]['q'] 1>[ROOT/P]"},
+        {"echo a>out|sort 2>&1&&x||y&z&",
+         "[echo][a] 1>[ROOT/out] | [sort] 2>&1 && [x] || [y] & [z]"},
+        {"echo 12>x 2>>log 1>&2 <in", "[echo][12] 1>[ROOT/x] 2>>[ROOT/log] 1>&2 0<[ROOT/in]"},
+        {"a 2>nul >C:\\no\\such >>^\\x", "[a] 2>[/dev/null] 1>[no such place] 1>>[\\x]"},
         {"echo ^| ^> ^\"x ^^ \"^\" a^ b", "[echo][|][>][\"x][^][^][a b]"},
         {"cat \"a b\"c\" d\" \"\"", "[cat][a bc d][]"},
         // Wildcards: typed and unquoted, through the file search, only where the folder is.

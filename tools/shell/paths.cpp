@@ -117,6 +117,19 @@ std::string Argument(const Word& word) {
     return posix;
 }
 
+bool RedirectionPath(const Word& target, std::string* path) {
+    std::string lower = target.text;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower == "nul") {
+        *path = "/dev/null";
+        return true;
+    }
+    if (!target.plain) return NamedPath(target.text, path);
+    *path = OemToUtf8(target.text);
+    return true;
+}
+
 std::vector<std::string> ExpandWord(const Word& word) {
     if (!IsPattern(word)) return {Argument(word)};
     const std::string pattern = word.text.substr(LastComponent(word.text));

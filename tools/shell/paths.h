@@ -28,6 +28,11 @@ bool NamedPath(const std::string& word, std::string* posix);
 // word's trailing separator kept; any other word, and a plain one, as typed. UTF-8.
 std::string Argument(const Word& word);
 
+// Where a redirection's file is: NamedPath, as typed for a plain word, /dev/null for
+// "nul"; false for a word that names no place (no file named "C:\no\such" is made in
+// the current folder).
+bool RedirectionPath(const Word& target, std::string* path);
+
 // The arguments a word stands for: Argument, or, where its last component holds
 // unquoted "*" or "?", the paths of the entries the file search finds for it, sorted
 // by name without regard to case (names that begin with a dot only when the pattern

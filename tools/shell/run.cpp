@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -110,15 +109,6 @@ struct Stage {
     std::vector<StreamAction> actions;
 };
 
-// Where a redirection's file is: "nul" is /dev/null; a word that names no place is
-// taken as typed, for the open to report.
-std::string RedirectionPath(const Word& target) {
-    std::string lower = target.text;
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower == "nul" ? "/dev/null" : Argument(target);
-}
-
 // The arguments and streams of every program; false, having said why, when a program
 // cannot be found. Every program is found before any file is opened, and files are
 // opened by the children, so that a line that cannot run changes no file and a FIFO
@@ -139,8 +129,12 @@ bool Prepare(const Pipeline& pipeline, int output, Descriptors& held, std::vecto
             const int flags = r.kind == Redirection::Read     ? O_RDONLY
                               : r.kind == Redirection::Append ? O_WRONLY | O_CREAT | O_APPEND
                                                               : O_WRONLY | O_CREAT | O_TRUNC;
-            stage.actions.push_back(
-                {r.fd, r.kind == Redirection::ToOther ? "" : RedirectionPath(r.target), flags});
+            std::string path;
+            if (r.kind != Redirection::ToOther && !RedirectionPath(r.target, &path)) {
+                AddOutput("The system cannot find the path specified.");
+                return false;
+            }
+            stage.actions.push_back({r.fd, path, flags});
         }
         stages->push_back(stage);
     }
