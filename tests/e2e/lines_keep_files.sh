@@ -4,7 +4,7 @@
 # program that is not there opens no file. F4 and the built-ins read a completed name
 # as the programs do.
 source "$(dirname "$0")/lib.sh" "$1"
-mkdir sub k
+mkdir sub k ECHO # a folder named like a program does not hide it
 printf 'in a b\n' >"sub/a b.txt"
 printf 'keep\n' >a.txt
 printf 'keep\n' >report.txt

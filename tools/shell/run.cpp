@@ -116,7 +116,11 @@ struct Stage {
 bool Prepare(const Pipeline& pipeline, int output, Descriptors& held, std::vector<Stage>* stages) {
     for (const Command& command : pipeline.commands) {
         Stage stage;
-        stage.argv.push_back(Argument(command.words[0]));
+        // A bare program name is looked for along PATH as typed: a folder "Git" in the
+        // current one must not turn "git" into another name.
+        const Word& program = command.words[0];
+        const bool bare = program.text.find_first_of("\\/:") == std::string::npos;
+        stage.argv.push_back(bare ? OemToUtf8(program.text) : Argument(program));
         stage.program = FindProgram(stage.argv[0]);
         if (stage.program.empty()) {
             AddOutput(NotRecognized(OemToUtf8(command.words[0].text)));
