@@ -257,6 +257,10 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    // Keys come from standard input and the screen goes to standard output: without a
+    // terminal on both there is no session, only a wait that never ends.
+    if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO))
+        Fail("standard input and output must be a terminal");
     if (modulePath.empty()) modulePath = OwnDirectory() + "/libzarelin.so";
     // The network is read now, not at the first server word, so that a file that is
     // missing or malformed is reported before the screen opens.
