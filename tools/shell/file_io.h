@@ -25,8 +25,10 @@ bool ReadRegularFile(const std::string& path, size_t limit, std::string* text,
 bool SaveFile(const std::string& path, const std::string& bytes, std::string* error);
 
 // Writes `bytes` to a new file named for `path` with `suffix` ("notes.txt.recovered",
-// then "notes.txt.recovered-2", ...): beside it, or in the shell's state directory
-// where that folder takes no new file. Its path, or empty when it could not be written.
+// then "notes.txt.recovered-2", ...; a name too long for that is cut short): beside
+// it, or in the shell's state directory where it cannot be written there, whatever the
+// reason (no permission, no room, no such folder). Its path, or empty when it could be
+// written in neither.
 std::string WriteBeside(const std::string& path, const std::string& suffix,
                         const std::string& bytes);
 
