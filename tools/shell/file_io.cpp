@@ -229,6 +229,25 @@ bool SaveFile(const std::string& path, const std::string& bytes, std::string* er
     return WriteInPlace(target, bytes, error);
 }
 
+FileIdentity IdentityOf(const std::string& path) {
+    FileIdentity identity;
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return identity;
+    identity.exists = true;
+    identity.device = info.st_dev;
+    identity.inode = info.st_ino;
+    identity.size = info.st_size;
+    identity.modified = info.st_mtim;
+    return identity;
+}
+
+bool ChangedSince(const FileIdentity& then, const FileIdentity& now) {
+    if (!now.exists) return false;
+    return !then.exists || now.device != then.device || now.inode != then.inode ||
+           now.size != then.size || now.modified.tv_sec != then.modified.tv_sec ||
+           now.modified.tv_nsec != then.modified.tv_nsec;
+}
+
 std::string WriteBeside(const std::string& path, const std::string& suffix,
                         const std::string& bytes) {
     // "-100" is the longest number a name gets below.
