@@ -134,7 +134,7 @@ std::string Editor::Contents() const {
 }
 
 std::string Editor::ShownName() const {
-    return OemToUtf8(shownName_);
+    return EscapeControls(OemToUtf8(shownName_));
 }
 
 bool Editor::Save() {
@@ -148,7 +148,7 @@ bool Editor::Save() {
     }
     std::string error;
     if (!SaveFile(path_, Contents(), &error)) {
-        Notice(error, true);
+        Notice(EscapeControls(error), true); // it may name a backup
         return false;
     }
     onDisk_ = IdentityOf(path_);
@@ -162,7 +162,8 @@ std::string Editor::Recover(const char* why) {
     const std::string kept = WriteBeside(path_, ".recovered", Contents());
     if (kept.empty())
         return "unsaved edits of " + ShownName() + " were lost (" + why + "): no file took them";
-    return "unsaved edits of " + ShownName() + " were kept in " + kept + " (" + why + ")";
+    return "unsaved edits of " + ShownName() + " were kept in " + EscapeControls(kept) + " (" +
+           why + ")";
 }
 
 bool Editor::ConfirmOverwrite() {
@@ -260,8 +261,8 @@ void Editor::Draw() {
     KeepCursorInView(textRows, width);
     screen::Clear();
     if (framed) {
-        std::string title = " " + shownName_ + "  " + std::to_string(row_ + 1) + ":" +
-                            std::to_string(ScreenColumn(lines_[row_], column_) + 1) +
+        std::string title = " " + EscapeControls(shownName_) + "  " + std::to_string(row_ + 1) +
+                            ":" + std::to_string(ScreenColumn(lines_[row_], column_) + 1) +
                             (modified_ ? "  *" : "") + (readOnly_ ? "  (read-only)" : "");
         screen::Fill(0, 0, width, ' ', Look::Title);
         screen::Put(0, 0, title, Look::Title);

@@ -35,8 +35,8 @@ class Editor {
     bool Save();
 
     // Writes unsaved edits to a recovery file beside the file (the shell is being
-    // stopped by `why`). What became of them, for the user; empty when nothing was
-    // unsaved.
+    // stopped by `why`). What became of them, for the user, control characters
+    // escaped; empty when nothing was unsaved.
     std::string Recover(const char* why);
 
   private:
@@ -46,7 +46,7 @@ class Editor {
     bool ConfirmLeave();
     // Asks whether to write over a file changed on disk; true when the user said yes.
     bool ConfirmOverwrite();
-    // The file's name as messages show it, in UTF-8.
+    // The file's name as messages show it: UTF-8, control characters escaped.
     std::string ShownName() const;
     // The text as saving writes it: UTF-8, with the file's own line ends.
     std::string Contents() const;

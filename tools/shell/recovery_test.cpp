@@ -1,10 +1,12 @@
 // Unsaved edits and saved files land somewhere whatever the disk does: a recovery file
 // goes to the state directory when it cannot be written beside the file, and long
-// names are cut so that recovery files and temporary copies still make names.
+// names are cut so that recovery files and temporary copies still make names. What
+// the user is told of them shows control characters in names escaped.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,8 +16,13 @@
 #include <functional>
 #include <string>
 
+#include "codepage.h"
+#include "editor.h"
 #include "file_io.h"
+#include "shell.h"
+#include "stop_signals.h"
 #include "temp_dir_test.h"
+#include "zarelin/host_api.h"
 
 namespace shell {
 namespace {
@@ -66,12 +73,15 @@ TEST_F(RecoveryTest, ALongNameIsCutAtACharacterSoThatEveryNumberedNameFits) {
     for (const Case& c : cases) {
         ASSERT_EQ(mkdir(files.c_str(), 0755), 0);
         const std::string file = Write("files/" + c.name, "saved\n");
-        for (int n = 1; n <= 100; ++n) {
-            const std::string kept = WriteBeside(file, ".recovered", "unsaved\n");
-            const std::string expected = c.recovery + (n > 1 ? "-" + std::to_string(n) : "");
-            ASSERT_EQ(kept, files + "/" + expected) << c.name.size() << " bytes, the " << n;
-            EXPECT_EQ(Read(kept), "unsaved\n");
-        }
+        // The first, and the hundredth once the names between are taken.
+        const std::string first = WriteBeside(file, ".recovered", "unsaved\n");
+        EXPECT_EQ(first, files + "/" + c.recovery) << c.name.size() << " bytes";
+        EXPECT_EQ(Read(first), "unsaved\n");
+        for (int n = 2; n < 100; ++n)
+            close(open((first + "-" + std::to_string(n)).c_str(), O_WRONLY | O_CREAT, 0600));
+        const std::string last = WriteBeside(file, ".recovered", "unsaved\n");
+        EXPECT_EQ(last, files + "/" + c.recovery + "-100") << c.name.size() << " bytes";
+        EXPECT_EQ(Read(last), "unsaved\n");
         EXPECT_EQ(Read(file), "saved\n");
         std::system(("rm -rf '" + files + "'").c_str());
     }
@@ -149,6 +159,77 @@ TEST_F(RecoveryTest, ALongNameIsSavedThroughATemporaryCopyAsAShortOneIs) {
         EXPECT_EQ(Read(file), "new\n");
         EXPECT_EQ(EntriesOf(dir_), 1u) << name.size() << " bytes: a copy stayed behind";
         unlink(file.c_str());
+    }
+}
+
+// Names that hold control characters, and how messages show them.
+const struct {
+    std::string name;
+    std::string shown;
+} ControlNames[] = {
+    {"\x1B[31mred.txt", "\\x1B[31mred.txt"},
+    {"two\nlines.txt", "two\\x0Alines.txt"},
+    {"del\x7F.txt", "del\\x7F.txt"},
+};
+
+bool HoldsControls(const std::string& text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
+bool Change(Editor* editor) {
+    EditorLineWriteRecord write = {-1, "changed", nullptr, 7};
+    return editor->Service(EditorSetLine, &write) == 1;
+}
+
+TEST_F(RecoveryTest, TheEditorsMessagesShowControlCharactersInNamesEscaped) {
+    for (const auto& c : ControlNames) {
+        const std::string file = Write(c.name, "one\n");
+        std::string error;
+        std::unique_ptr<Editor> editor = Editor::Open(file, c.name, &error);
+        ASSERT_TRUE(editor) << error;
+        ASSERT_TRUE(editor->Save());
+        EXPECT_EQ(Shell.notice, "Saved " + c.shown);
+        ASSERT_TRUE(Change(editor.get()));
+        const std::string note = editor->Recover("Terminated");
+        EXPECT_EQ(note, "unsaved edits of " + c.shown + " were kept in " + dir_ + "/" + c.shown +
+                            ".recovered (Terminated)");
+        EXPECT_FALSE(HoldsControls(note)) << note;
+
+        const std::string folder = c.name + ".d";
+        ASSERT_EQ(mkdir((dir_ + "/" + folder).c_str(), 0755), 0);
+        EXPECT_FALSE(Editor::Open(dir_ + "/" + folder, folder, &error));
+        EXPECT_EQ(error, c.shown + ".d is a directory");
+    }
+    Shell.notice.clear();
+}
+
+TEST_F(RecoveryTest, TheNoteOfAStopSignalReachesNoTerminalAsAnEscapeSequence) {
+    const std::string& name = ControlNames[0].name;
+    const std::string file = Write(name, "one\n");
+    const std::string said = dir_ + "/stderr";
+    EXPECT_EXIT(
+        {
+            std::string error;
+            std::unique_ptr<Editor> editor = Editor::Open(file, name, &error);
+            if (!editor || !Change(editor.get())) _exit(1);
+            const int fd = open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (fd < 0 || dup2(fd, STDERR_FILENO) < 0) _exit(1);
+            InstallStopSignals();
+            Shell.editor = editor.get();
+            raise(SIGTERM);
+            HonourStopSignal();
+            _exit(1);
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
+    const std::string kept = dir_ + "/" + ControlNames[0].shown + ".recovered";
+    for (const std::string& where : {said, state_ + "/zarelin/recovered.txt"}) {
+        const std::string text = Read(where);
+        EXPECT_NE(text.find("of " + ControlNames[0].shown + " were kept in " + kept),
+                  std::string::npos)
+            << where << ": " << text;
+        EXPECT_FALSE(HoldsControls(text.substr(0, text.size() - 1))) << where << ": " << text;
     }
 }
 
