@@ -257,10 +257,6 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    // Keys come from standard input and the screen goes to standard output: without a
-    // terminal on both there is no session, only a wait that never ends.
-    if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO))
-        Fail("standard input and output must be a terminal");
     if (modulePath.empty()) modulePath = OwnDirectory() + "/libzarelin.so";
     // The network is read now, not at the first server word, so that a file that is
     // missing or malformed is reported before the screen opens.
@@ -280,6 +276,11 @@ int main(int argc, char** argv) {
     if (!LoadModule(modulePath, &error)) Fail(error);
     if (!LoadMessages(Directory(modulePath) + "/zarelin.lng", &error)) Fail(error);
     LoadCodePage();
+    // Keys come from standard input and the screen goes to standard output: without a
+    // terminal on both there is no session, only a wait that never ends. Checked after
+    // the files, whose mistakes are worth reporting from a script too.
+    if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO))
+        Fail("standard input and output must be a terminal");
 
     Shell.cwd = CurrentDirectory();
     if (ToWindows(Shell.cwd).empty()) {
