@@ -73,7 +73,7 @@ void InstallStopSignals() {
     struct sigaction action = {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = 0; // no SA_RESTART: a wait for a program's output returns at once
+    action.sa_flags = 0; // no SA_RESTART: a blocked call returns, and the next wait comes soon
     sigaction(SIGHUP, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }
