@@ -50,7 +50,7 @@ std::unique_ptr<Editor> Editor::Open(const std::string& path, const std::string&
     std::unique_ptr<Editor> editor(new Editor());
     editor->path_ = path;
     editor->shownName_ = shownName;
-    const std::string shown = OemToUtf8(shownName);
+    const std::string shown = editor->ShownName();
     struct stat info;
     if (stat(path.c_str(), &info) != 0) {
         if (errno != ENOENT) {
@@ -74,6 +74,8 @@ std::unique_ptr<Editor> Editor::Open(const std::string& path, const std::string&
         *error = shown + " is too large to edit (more than 16 MB)";
         return nullptr;
     }
+    // Looked at before it is read: a change in between makes saving ask, never lose it.
+    editor->onDisk_ = IdentityOf(path);
     std::string text;
     if (!ReadRegularFile(path, static_cast<size_t>(LargestFile), &text)) {
         *error = "cannot read " + shown + ": " + std::strerror(errno);
@@ -131,28 +133,50 @@ std::string Editor::Contents() const {
     return OemToUtf8(oem);
 }
 
+std::string Editor::ShownName() const {
+    return EscapeControls(OemToUtf8(shownName_));
+}
+
 bool Editor::Save() {
     if (readOnly_) {
         Notice(readOnlyWhy_, true);
         return false;
     }
-    std::string error;
-    if (!SaveFile(path_, Contents(), &error)) {
-        Notice(error, true);
+    if (ChangedSince(onDisk_, IdentityOf(path_)) && !ConfirmOverwrite()) {
+        Notice("Not saved: " + ShownName() + " stays as it is on disk");
         return false;
     }
+    std::string error;
+    if (!SaveFile(path_, Contents(), &error)) {
+        Notice(EscapeControls(error), true); // it may name a backup
+        return false;
+    }
+    onDisk_ = IdentityOf(path_);
     modified_ = false;
-    Notice("Saved " + OemToUtf8(shownName_));
+    Notice("Saved " + ShownName());
     return true;
 }
 
 std::string Editor::Recover(const char* why) {
     if (!modified_) return "";
-    const std::string shown = OemToUtf8(shownName_);
     const std::string kept = WriteBeside(path_, ".recovered", Contents());
     if (kept.empty())
-        return "unsaved edits of " + shown + " were lost (" + why + "): no file took them";
-    return "unsaved edits of " + shown + " were kept in " + kept + " (" + why + ")";
+        return "unsaved edits of " + ShownName() + " were lost (" + why + "): no file took them";
+    return "unsaved edits of " + ShownName() + " were kept in " + EscapeControls(kept) + " (" +
+           why + ")";
+}
+
+bool Editor::ConfirmOverwrite() {
+    for (;;) {
+        Notice(ShownName() + " changed on disk since it was read. Y overwrites it, N/Esc keeps it",
+               true);
+        DrawScreen();
+        screen::Render();
+        const screen::Key key = screen::ReadKey();
+        if (key.special && key.code == KEY_RESIZE) continue;
+        Shell.notice.clear();
+        return !key.special && (key.code == 'y' || key.code == 'Y');
+    }
 }
 
 bool Editor::ConfirmLeave() {
@@ -237,8 +261,8 @@ void Editor::Draw() {
     KeepCursorInView(textRows, width);
     screen::Clear();
     if (framed) {
-        std::string title = " " + shownName_ + "  " + std::to_string(row_ + 1) + ":" +
-                            std::to_string(ScreenColumn(lines_[row_], column_) + 1) +
+        std::string title = " " + EscapeControls(shownName_) + "  " + std::to_string(row_ + 1) +
+                            ":" + std::to_string(ScreenColumn(lines_[row_], column_) + 1) +
                             (modified_ ? "  *" : "") + (readOnly_ ? "  (read-only)" : "");
         screen::Fill(0, 0, width, ' ', Look::Title);
         screen::Put(0, 0, title, Look::Title);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "file_io.h"
+
 namespace shell {
 
 class Editor {
@@ -27,12 +29,14 @@ class Editor {
     int32_t Service(int32_t command, void* record);
 
     // Writes the file back, in UTF-8 with its own line ends; false (with a notice)
-    // when it is read-only or cannot be written, leaving the old file whole.
+    // when it is read-only or cannot be written, leaving the old file whole. A file
+    // changed on disk since it was read or saved here is written over only when the
+    // user says so.
     bool Save();
 
     // Writes unsaved edits to a recovery file beside the file (the shell is being
-    // stopped by `why`). What became of them, for the user; empty when nothing was
-    // unsaved.
+    // stopped by `why`). What became of them, for the user, control characters
+    // escaped; empty when nothing was unsaved.
     std::string Recover(const char* why);
 
   private:
@@ -40,6 +44,10 @@ class Editor {
 
     // Asks whether to save before leaving; true when the editor may close.
     bool ConfirmLeave();
+    // Asks whether to write over a file changed on disk; true when the user said yes.
+    bool ConfirmOverwrite();
+    // The file's name as messages show it: UTF-8, control characters escaped.
+    std::string ShownName() const;
     // The text as saving writes it: UTF-8, with the file's own line ends.
     std::string Contents() const;
     void Complete(int preChosen);
@@ -59,6 +67,7 @@ class Editor {
     size_t left_ = 0;                // first screen column of the text shown
     std::string endOfLine_ = "\n";   // what the file's lines end with
     bool finalNewline_ = true;       // the last line ends with endOfLine_
+    FileIdentity onDisk_;            // the file as it was read or last saved here
     bool modified_ = false;
     bool readOnly_ = false;
     std::string readOnlyWhy_; // UTF-8

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "stop_signals.h"
 
@@ -40,6 +39,17 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// `name` cut short enough that `reserve` more bytes still make a name the file system
+// takes, at the start of a UTF-8 character so that no half character ends it.
+std::string FitName(const std::string& name, size_t reserve) {
+    const size_t room = NAME_MAX > reserve ? NAME_MAX - reserve : 0;
+    if (name.size() <= room) return name;
+    size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
+    return name.substr(0, cut);
+}
+
 // Errors that say the folder takes no new file, as opposed to a failing disk.
 bool Refused(int error) {
     return error == EACCES || error == EPERM || error == EROFS;
@@ -62,7 +72,10 @@ enum class Outcome { Saved, Failed, InPlace };
 // A complete copy beside the file, with its mode and owner, renamed over it.
 Outcome ReplaceAtomically(const std::string& target, const struct stat& info,
                           const std::string& bytes, std::string* error) {
-    std::string name = Folder(target) + "/." + BaseName(target) + ".zarelin-XXXXXX";
+    // ".NAME.zarelin-XXXXXX", with NAME cut short where a long one would make it no name.
+    const std::string suffix = ".zarelin-XXXXXX";
+    std::string name =
+        Folder(target) + "/." + FitName(BaseName(target), 1 + suffix.size()) + suffix;
     const int fd = mkstemp(&name[0]);
     if (fd < 0) {
         if (Refused(errno)) return Outcome::InPlace;
@@ -134,6 +147,24 @@ bool WriteInPlace(const std::string& target, const std::string& bytes, std::stri
     return true;
 }
 
+// Writes `bytes` to a new file at `path`, or at "path-2", ... "path-100" where the
+// names before are taken. Its path, or empty (and no file) when it could not be written.
+std::string WriteNewFile(const std::string& path, const std::string& bytes) {
+    for (int n = 1; n <= 100; ++n) {
+        const std::string candidate = path + (n > 1 ? "-" + std::to_string(n) : "");
+        const int fd =
+            open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) return "";
+        bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
+        ok = close(fd) == 0 && ok;
+        if (ok) return candidate;
+        unlink(candidate.c_str());
+        return "";
+    }
+    return "";
+}
+
 bool KeepsMoreThanModeAndOwner(const std::string& target, const struct stat& info) {
     return info.st_nlink > 1 || listxattr(target.c_str(), nullptr, 0) > 0;
 }
@@ -198,29 +229,37 @@ bool SaveFile(const std::string& path, const std::string& bytes, std::string* er
     return WriteInPlace(target, bytes, error);
 }
 
+FileIdentity IdentityOf(const std::string& path) {
+    FileIdentity identity;
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return identity;
+    identity.exists = true;
+    identity.device = info.st_dev;
+    identity.inode = info.st_ino;
+    identity.size = info.st_size;
+    identity.modified = info.st_mtim;
+    return identity;
+}
+
+bool ChangedSince(const FileIdentity& then, const FileIdentity& now) {
+    if (!now.exists) return false;
+    return !then.exists || now.device != then.device || now.inode != then.inode ||
+           now.size != then.size || now.modified.tv_sec != then.modified.tv_sec ||
+           now.modified.tv_nsec != then.modified.tv_nsec;
+}
+
 std::string WriteBeside(const std::string& path, const std::string& suffix,
                         const std::string& bytes) {
-    const std::string name = BaseName(path) + suffix;
-    std::vector<std::string> folders = {Folder(path)};
-    for (size_t f = 0; f < folders.size(); ++f) {
-        for (int n = 1; n <= 100; ++n) {
-            const std::string candidate =
-                folders[f] + "/" + name + (n > 1 ? "-" + std::to_string(n) : "");
-            const int fd =
-                open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
-            if (fd < 0 && errno == EEXIST) continue;
-            if (fd < 0) {
-                // A folder that takes no new file: the shell's own state directory instead.
-                if (f > 0 || !Refused(errno)) break;
-                const std::string state = StateDirectory();
-                if (!state.empty()) folders.push_back(state);
-                break;
-            }
-            const bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
-            if (close(fd) == 0 && ok) return candidate;
-            unlink(candidate.c_str());
-            return "";
-        }
+    // "-100" is the longest number a name gets below.
+    const std::string name = FitName(BaseName(path), suffix.size() + 4) + suffix;
+    // Beside the file; where that fails for any reason (no permission, no room, no
+    // folder any more), in the shell's own state directory, which is often on another
+    // disk.
+    for (int place = 0; place < 2; ++place) {
+        const std::string folder = place == 0 ? Folder(path) : StateDirectory();
+        if (folder.empty()) continue;
+        const std::string written = WriteNewFile(folder + "/" + name, bytes);
+        if (!written.empty()) return written;
     }
     return "";
 }

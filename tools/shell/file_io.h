@@ -4,6 +4,9 @@
 // extended attributes).
 #pragma once
 
+#include <sys/types.h>
+
+#include <ctime>
 #include <string>
 
 namespace shell {
@@ -24,9 +27,30 @@ bool ReadRegularFile(const std::string& path, size_t limit, std::string* text,
 // be put back, in the backup that `error` names.
 bool SaveFile(const std::string& path, const std::string& bytes, std::string* error);
 
+// What a file on disk was when it was looked at: whatever changes it since (a write, a
+// program that replaces it with a new file) changes one of these.
+struct FileIdentity {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified = {}; // to the nanosecond, where the file system keeps them
+};
+
+// The identity of the file at `path` now (a symbolic link is followed); one that does
+// not exist when it cannot be looked at.
+FileIdentity IdentityOf(const std::string& path);
+
+// Whether writing over the file now would lose what someone else put there since
+// `then`: it is another file, or was changed, or appeared where there was none. A file
+// removed since has nothing to lose.
+bool ChangedSince(const FileIdentity& then, const FileIdentity& now);
+
 // Writes `bytes` to a new file named for `path` with `suffix` ("notes.txt.recovered",
-// then "notes.txt.recovered-2", ...): beside it, or in the shell's state directory
-// where that folder takes no new file. Its path, or empty when it could not be written.
+// then "notes.txt.recovered-2", ...; a name too long for that is cut short): beside
+// it, or in the shell's state directory where it cannot be written there, whatever the
+// reason (no permission, no room, no such folder). Its path, or empty when it could be
+// written in neither.
 std::string WriteBeside(const std::string& path, const std::string& suffix,
                         const std::string& bytes);
 

@@ -2,6 +2,7 @@
 // the old contents, and unsaved edits go to a recovery file.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -150,6 +151,61 @@ TEST_F(FileSaveTest, AWriteThatFailsLeavesTheOldContents) {
         EXPECT_EQ(Read(file), "old contents\n");
     }
     EXPECT_EQ(Entries(), 3u) << "a temporary copy or a backup stayed behind";
+}
+
+// Sets the file's modification time to `when`, so that a change can be told from the
+// file system's clock, which may not have moved.
+bool Touch(const std::string& file, const timespec& when) {
+    const timespec times[2] = {when, when};
+    return utimensat(AT_FDCWD, file.c_str(), times, 0) == 0;
+}
+
+TEST_F(FileSaveTest, AChangeOnDiskShowsInTheFilesIdentity) {
+    const timespec then = {1700000000, 500};
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& file)> change;
+        bool changed;
+    } cases[] = {
+        {"nothing", [](const std::string&) {}, false},
+        {"the same size written a nanosecond later",
+         [&](const std::string& f) {
+             std::ofstream(f, std::ios::binary) << "OLD\n";
+             Touch(f, {then.tv_sec, then.tv_nsec + 1});
+         },
+         true},
+        {"a second later",
+         [&](const std::string& f) {
+             Touch(f, {then.tv_sec + 1, then.tv_nsec});
+         },
+         true},
+        {"grown, its time put back",
+         [&](const std::string& f) {
+             std::ofstream(f, std::ios::app | std::ios::binary) << "more\n";
+             Touch(f, then);
+         },
+         true},
+        {"replaced by another file of the same size and time",
+         [&](const std::string& f) {
+             std::ofstream(f + ".new", std::ios::binary) << "new\n";
+             Touch(f + ".new", then);
+             rename((f + ".new").c_str(), f.c_str());
+         },
+         true},
+        {"removed", [](const std::string& f) { unlink(f.c_str()); }, false},
+    };
+    for (const Case& c : cases) {
+        const std::string file = Write(std::string("f-") + c.what, "old\n");
+        ASSERT_TRUE(Touch(file, then));
+        const FileIdentity before = IdentityOf(file);
+        ASSERT_TRUE(before.exists);
+        c.change(file);
+        EXPECT_EQ(ChangedSince(before, IdentityOf(file)), c.changed) << c.what;
+    }
+    const FileIdentity none = IdentityOf(dir_ + "/new");
+    EXPECT_FALSE(none.exists);
+    EXPECT_FALSE(ChangedSince(none, IdentityOf(dir_ + "/new"))) << "still none";
+    EXPECT_TRUE(ChangedSince(none, IdentityOf(Write("new", "")))) << "one appeared";
 }
 
 TEST_F(FileSaveTest, UnsavedEditsGoToARecoveryFileBesideTheFile) {

@@ -276,6 +276,11 @@ int main(int argc, char** argv) {
     if (!LoadModule(modulePath, &error)) Fail(error);
     if (!LoadMessages(Directory(modulePath) + "/zarelin.lng", &error)) Fail(error);
     LoadCodePage();
+    // Keys come from standard input and the screen goes to standard output: without a
+    // terminal on both there is no session, only a wait that never ends. Checked after
+    // the files, whose mistakes are worth reporting from a script too.
+    if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO))
+        Fail("standard input and output must be a terminal");
 
     Shell.cwd = CurrentDirectory();
     if (ToWindows(Shell.cwd).empty()) {

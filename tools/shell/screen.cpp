@@ -2,6 +2,9 @@
 
 #include <curses.h>
 #include <langinfo.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <wchar.h>
 
 #include <cstring>
@@ -146,7 +149,21 @@ namespace shell {
 namespace screen {
 
 namespace {
+
 std::deque<Key> typedAhead;
+
+// A key that ncurses holds or can read at once, without waiting (but for the rest of an
+// escape sequence, which it waits for as always).
+bool TakeKey(Key* key) {
+    timeout(0);
+    wint_t code = 0;
+    const int kind = get_wch(&code);
+    if (kind == ERR) return false;
+    *key = {kind == KEY_CODE_YES, static_cast<int>(code)};
+    if (key->special && key->code == KEY_RESIZE) FollowTerminal();
+    return true;
+}
+
 } // namespace
 
 void TypeAhead(const Key& key) {
@@ -159,21 +176,32 @@ bool ReadKeyWithin(int milliseconds, Key* key) {
         typedAhead.pop_front();
         return true;
     }
-    timeout(milliseconds);
-    wint_t code = 0;
-    int kind = get_wch(&code);
-    timeout(-1);
-    if (kind == ERR) return false;
-    *key = {kind == KEY_CODE_YES, static_cast<int>(code)};
-    if (key->special && key->code == KEY_RESIZE) FollowTerminal();
-    return true;
+    // A signal that came while the shell was busy is honoured before it waits again.
+    HonourStopSignal();
+    // Keys ncurses has read already (the rest of a paste) are no longer the terminal's
+    // to report ready: they are taken before waiting.
+    if (TakeKey(key)) return true;
+    if (milliseconds == 0) return false;
+    // The terminal and the stop signals' pipe together: a signal ends the wait at once,
+    // whenever it came. A resized terminal interrupts the poll, and ncurses then
+    // answers KEY_RESIZE.
+    pollfd watch[2] = {{STDIN_FILENO, POLLIN, 0}, {StopSignalDescriptor(), POLLIN, 0}};
+    const int ready = poll(watch, watch[1].fd >= 0 ? 2 : 1, milliseconds);
+    HonourStopSignal();
+    // A terminal that is gone reads as ready for ever with nothing to read: the shell
+    // ends as on a hangup rather than spin on it.
+    int waiting = -1;
+    if (ready > 0 && (watch[0].revents & POLLIN)) ioctl(STDIN_FILENO, FIONREAD, &waiting);
+    if (ready > 0 && ((watch[0].revents & (POLLHUP | POLLERR | POLLNVAL)) || waiting == 0))
+        StopForLostTerminal();
+    return TakeKey(key);
 }
 
 Key ReadKey() {
     Key key{};
-    // A stop signal interrupts the wait (and a terminal that is gone answers at once).
-    while (!ReadKeyWithin(-1, &key))
-        HonourStopSignal();
+    // The wait also ends without a key when another signal (a child's end) interrupts it.
+    while (!ReadKeyWithin(-1, &key)) {
+    }
     return key;
 }
 

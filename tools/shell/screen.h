@@ -56,7 +56,9 @@ struct Key {
 };
 
 // Waits for the next key. A resized terminal comes back as KEY_RESIZE, with the
-// console buffer already resized to follow it.
+// console buffer already resized to follow it. A stop signal, even one that came
+// before the wait began, ends the shell instead (HonourStopSignal), and so does a
+// terminal that is gone (as a hangup).
 Key ReadKey();
 // The same, waiting at most `milliseconds`; false when no key came.
 bool ReadKeyWithin(int milliseconds, Key* key);

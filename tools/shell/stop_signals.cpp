@@ -1,5 +1,6 @@
 #include "stop_signals.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "codepage.h"
 #include "editor.h"
 #include "run.h"
 #include "screen.h"
@@ -20,9 +22,17 @@ namespace shell {
 namespace {
 
 volatile sig_atomic_t stopSignal = 0;
+int wakeRead = -1, wakeWrite = -1; // the self-pipe: the handler's byte ends any poll on it
 
 void OnStopSignal(int sig) {
+    const int saved = errno;
     stopSignal = sig;
+    // Non-blocking: a pipe already full has woken the waiter anyway.
+    if (wakeWrite >= 0) {
+        const ssize_t ignored = write(wakeWrite, "", 1);
+        (void)ignored;
+    }
+    errno = saved;
 }
 
 std::string NotesFile() {
@@ -55,12 +65,31 @@ std::string StateDirectory() {
 }
 
 void InstallStopSignals() {
+    int wake[2];
+    if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) == 0) {
+        wakeRead = wake[0];
+        wakeWrite = wake[1];
+    }
     struct sigaction action = {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = 0; // no SA_RESTART: a wait for a key returns, and the shell notices
+    action.sa_flags = 0; // no SA_RESTART: a blocked call returns, and the next wait comes soon
     sigaction(SIGHUP, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+}
+
+bool StopSignalPending() {
+    return stopSignal != 0;
+}
+
+int StopSignalDescriptor() {
+    return wakeRead;
+}
+
+void StopForLostTerminal() {
+    if (!stopSignal) stopSignal = SIGHUP;
+    HonourStopSignal();
+    _exit(128 + SIGHUP); // not reached: the signal was honoured
 }
 
 void HonourStopSignal() {
@@ -86,8 +115,9 @@ std::vector<std::string> TakeRecoveryNotes() {
     const std::string file = NotesFile();
     if (file.empty()) return notes;
     std::ifstream in(file);
+    // Escaped again: the file may come from an older shell that wrote names raw.
     for (std::string line; std::getline(in, line);)
-        if (!line.empty()) notes.push_back(line);
+        if (!line.empty()) notes.push_back(EscapeControls(line));
     in.close();
     unlink(file.c_str());
     return notes;
