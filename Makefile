@@ -6,16 +6,17 @@
 JOBS ?= 2
 # CMake's progress lines, without a pair of make's directory lines around each target.
 MAKEFLAGS += --no-print-directory
-BUILD_PACKAGES := cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libncurses-dev libsmbclient-dev
+BUILD_PACKAGES := cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libncurses-dev libsmbclient-dev libvterm-dev
 WINDOWS_PACKAGES := g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 bsdutils
 # The shipped 32-bit DLL runs under 32-bit Wine, its 64-bit counterpart under wine64.
 WINDOWS_ARCHS := i686 x86_64
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 # Without these a suite skips and says so: the terminal tests (tmux), the tests against
-# a real SMB server (samba: smbd, smbpasswd), the 32-bit DLL under 32-bit Wine. Each
+# a real SMB server (samba: smbd, smbpasswd), the 32-bit DLL under 32-bit Wine, the
+# programs run in the shell's terminal (vim-tiny, less, python3). Each
 # can be refused by a mirror in mid-sync (wine32:i386 needs the i386 security index),
 # which must not stop every other suite.
-OPTIONAL_TEST_PACKAGES := tmux samba wine32:i386
+OPTIONAL_TEST_PACKAGES := tmux samba wine32:i386 vim-tiny less python3
 # What the suites could not check: tools/skips.sh adds to it, make test prints it last.
 export ZARELIN_SKIPS := $(CURDIR)/build/skipped.txt
 # What the shell needs: it loads the module, and both load the platform library.

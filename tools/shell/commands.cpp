@@ -229,7 +229,7 @@ bool RunBuiltIn(const std::string& name, const Command& command, const std::stri
     if (name == "dir") return ListDirectory(arguments);
     if (name == "type") return TypeFiles(arguments);
     if (name == "cls")
-        Shell.output.clear();
+        ClearOutput();
     else
         Shell.quit = true;
     return true;

@@ -22,22 +22,37 @@ namespace {
 
 int width = 0;
 int height = 0;
-std::vector<Look> looks; // one per cell, row after row
+std::vector<Style> looks; // one per cell, row after row
 bool cursorVisible = true;
 bool unicodeTerminal = true; // false: a terminal that cannot take UTF-8 gets ASCII
 
-attr_t AttributeOf(Look look) {
-    switch (look) {
-    case Look::Reverse:
-        return A_REVERSE;
-    case Look::Bold:
-        return A_BOLD;
-    case Look::Title:
-        return A_REVERSE | A_BOLD;
-    case Look::Normal:
-        break;
-    }
-    return A_NORMAL;
+Style StyleOf(Look look) {
+    Style style;
+    if (look == Look::Reverse || look == Look::Title) style.attrs |= Style::Reverse;
+    if (look == Look::Bold || look == Look::Title) style.attrs |= Style::Bold;
+    return style;
+}
+
+attr_t AttributeOf(const Style& style) {
+    attr_t attributes = A_NORMAL;
+    if (style.attrs & Style::Bold) attributes |= A_BOLD;
+    if (style.attrs & Style::Underline) attributes |= A_UNDERLINE;
+    if (style.attrs & Style::Reverse) attributes |= A_REVERSE;
+    if (style.attrs & Style::Italic) attributes |= A_ITALIC;
+    return attributes;
+}
+
+// The colour pair of a style, made on first use; 0 (the default) where the terminal
+// has no colours or runs out of pairs. A colour the terminal lacks falls back to one
+// of its first eight or sixteen.
+int PairOf(const Style& style) {
+    if ((style.fg < 0 && style.bg < 0) || !has_colors()) return 0;
+    auto fit = [](int colour) {
+        return colour < COLORS ? colour : colour % (COLORS >= 16 ? 16 : 8);
+    };
+    const int pair =
+        alloc_pair(style.fg < 0 ? -1 : fit(style.fg), style.bg < 0 ? -1 : fit(style.bg));
+    return pair < 0 ? 0 : pair;
 }
 
 // What a terminal that cannot show `c` shows instead.
@@ -62,6 +77,10 @@ wchar_t Shown(unsigned char byte) {
 bool Start() {
     unicodeTerminal = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
     if (!initscr()) return false;
+    if (has_colors()) {
+        start_color();
+        use_default_colors(); // -1: the terminal's own colours
+    }
     raw(); // ^C and ^Z reach the shell as keys, as in a console
     noecho();
     nonl();
@@ -80,7 +99,7 @@ void FollowTerminal() {
     height = LINES > 0 ? LINES : 1;
     ZpConsoleResize(width, height);
     ZpConsoleSize(&width, &height); // the buffer may clamp
-    looks.assign(static_cast<size_t>(width) * height, Look::Normal);
+    looks.assign(static_cast<size_t>(width) * height, Style());
 }
 
 int Width() {
@@ -96,14 +115,20 @@ void Clear() {
     ZpConsoleCursor(&x, &y);
     ZpConsoleClear();
     ZpConsoleSetCursor(x, y);
-    std::fill(looks.begin(), looks.end(), Look::Normal);
+    std::fill(looks.begin(), looks.end(), Style());
 }
 
-void Put(int x, int y, const std::string& oem, Look look) {
+void PutStyled(int x, int y, const std::string& oem, const std::vector<Style>& styles) {
     if (y < 0 || y >= height) return;
     ZpConsoleWrite(x, y, oem.data(), static_cast<int>(oem.size()));
     for (int i = 0; i < static_cast<int>(oem.size()); ++i)
-        if (x + i >= 0 && x + i < width) looks[static_cast<size_t>(y) * width + x + i] = look;
+        if (x + i >= 0 && x + i < width)
+            looks[static_cast<size_t>(y) * width + x + i] =
+                static_cast<size_t>(i) < styles.size() ? styles[static_cast<size_t>(i)] : Style();
+}
+
+void Put(int x, int y, const std::string& oem, Look look) {
+    PutStyled(x, y, oem, std::vector<Style>(oem.size(), StyleOf(look)));
 }
 
 void Fill(int x, int y, int count, char oem, Look look) {
@@ -126,8 +151,9 @@ void Render() {
         for (int x = 0; x < width; ++x) {
             wchar_t text[2] = {x < count ? Shown(static_cast<unsigned char>(row[x])) : L' ', 0};
             cchar_t cell;
-            setcchar(&cell, text, AttributeOf(looks[static_cast<size_t>(y) * width + x]), 0,
-                     nullptr);
+            const Style& style = looks[static_cast<size_t>(y) * width + x];
+            int pair = PairOf(style);
+            setcchar(&cell, text, AttributeOf(style), 0, &pair);
             mvadd_wch(y, x, &cell); // the last cell of the screen reports an error: harmless
         }
     }

@@ -4,11 +4,26 @@
 // thing the buffer cannot hold, the look of a cell, is kept here beside it.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace shell {
 
 enum class Look { Normal, Reverse, Bold, Title };
+
+// The look of a cell as a program drew it: colours of the 256-colour palette and
+// attributes. The shell's own Looks are Styles too.
+struct Style {
+    enum : uint8_t { Bold = 1, Underline = 2, Reverse = 4, Italic = 8 };
+    int16_t fg = -1; // a palette index, or -1 for the terminal's default
+    int16_t bg = -1;
+    uint8_t attrs = 0;
+
+    bool operator==(const Style& other) const {
+        return fg == other.fg && bg == other.bg && attrs == other.attrs;
+    }
+};
 
 namespace screen {
 
@@ -27,6 +42,8 @@ int Height();
 void Clear();
 // Writes OEM text at column x of row y, clipped to the row.
 void Put(int x, int y, const std::string& oem, Look look = Look::Normal);
+// The same with a Style a character (the rest of the row, where they run out, Normal).
+void PutStyled(int x, int y, const std::string& oem, const std::vector<Style>& styles);
 // Fills `count` cells of row y from column x with `oem`.
 void Fill(int x, int y, int count, char oem, Look look = Look::Normal);
 

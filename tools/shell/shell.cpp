@@ -62,15 +62,7 @@ void DrawCommandScreen() {
     const int width = screen::Width(), height = screen::Height();
     const int lineRow = CommandLineRow();
     screen::Clear();
-
-    // Output above the key labels, newest at the bottom, long lines wrapped.
-    int y = KeyLabelRow() - 1;
-    for (auto it = Shell.output.rbegin(); it != Shell.output.rend() && y >= 0; ++it) {
-        const size_t w = static_cast<size_t>(width);
-        const size_t rows = std::max<size_t>(1, (it->size() + w - 1) / w);
-        for (size_t r = rows; r-- > 0 && y >= 0; --y)
-            screen::Put(0, y, it->substr(r * w, w));
-    }
+    DrawOutput(KeyLabelRow() - 1);
 
     const std::string prompt = Prompt(width);
     const std::string& text = Shell.line.text();
@@ -91,10 +83,40 @@ void DrawCommandScreen() {
 
 } // namespace
 
-void AddOutputOem(const std::string& oem) {
+void AddOutputStyled(const std::string& oem, const std::vector<Style>& styles) {
     Shell.output.push_back(oem.substr(0, OutputLineLength));
-    while (Shell.output.size() > OutputLinesKept)
+    Shell.outputStyles.push_back(std::vector<Style>(
+        styles.begin(), styles.begin() + std::min(styles.size(), OutputLineLength)));
+    while (Shell.output.size() > OutputLinesKept) {
         Shell.output.pop_front();
+        Shell.outputStyles.pop_front();
+    }
+}
+
+void AddOutputOem(const std::string& oem) {
+    AddOutputStyled(oem, {});
+}
+
+void ClearOutput() {
+    Shell.output.clear();
+    Shell.outputStyles.clear();
+}
+
+void DrawOutput(int bottom) {
+    const size_t w = static_cast<size_t>(screen::Width());
+    int y = bottom;
+    for (size_t i = Shell.output.size(); i-- > 0 && y >= 0;) {
+        const std::string& line = Shell.output[i];
+        const std::vector<Style>& styles = Shell.outputStyles[i];
+        const size_t rows = std::max<size_t>(1, (line.size() + w - 1) / w);
+        for (size_t r = rows; r-- > 0 && y >= 0; --y) {
+            const size_t from = std::min(r * w, styles.size());
+            screen::PutStyled(
+                0, y, line.substr(r * w, w),
+                std::vector<Style>(styles.begin() + from,
+                                   styles.begin() + std::min(from + w, styles.size())));
+        }
+    }
 }
 
 void AddOutput(const std::string& utf8) {
@@ -108,36 +130,6 @@ void AddOutput(const std::string& utf8) {
         if (end == std::string::npos) break;
         start = end + 1;
     }
-}
-
-void AddOutputBytes(const char* data, size_t size) {
-    std::string& pending = Shell.pendingOutput;
-    pending.append(data, size);
-    const size_t end = pending.rfind('\n');
-    if (end != std::string::npos) {
-        // Only the last lines stay: a flood (yes) need not be converted line by line.
-        size_t from = 0, lines = 0;
-        for (size_t i = end; i-- > 0;) {
-            if (pending[i] == '\n' && ++lines == OutputLinesKept) {
-                from = i + 1;
-                break;
-            }
-        }
-        AddOutput(pending.substr(from, end - from));
-        pending.erase(0, end + 1);
-    }
-    // A line that never ends (cat /dev/zero) is shown in pieces; what is not text
-    // at all is dropped.
-    if (pending.size() > OutputLineLength) {
-        const std::string piece = Printable(pending);
-        pending.clear();
-        if (!piece.empty()) AddOutput(piece);
-    }
-}
-
-void EndOutputBytes() {
-    if (!Shell.pendingOutput.empty()) AddOutput(Shell.pendingOutput);
-    Shell.pendingOutput.clear();
 }
 
 // The command line is the last row: the module reads 256 characters of the console

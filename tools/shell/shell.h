@@ -5,6 +5,7 @@
 #include <string>
 
 #include "line_editor.h"
+#include "screen.h"
 
 namespace shell {
 
@@ -14,13 +15,13 @@ class Editor;
 constexpr size_t CommandLineCapacity = 1023;
 
 struct ShellState {
-    LineEditor line{CommandLineCapacity}; // the command line, OEM
-    size_t scroll = 0;                    // first index of the line shown after the prompt
-    std::deque<std::string> output;       // lines shown above the prompt, OEM, oldest first
-    std::string pendingOutput;            // a program's output after its last newline, UTF-8
-    std::string notice;                   // shown instead of the key labels until the next key, OEM
-    std::string cwd;                      // the current directory as the user reached it (POSIX)
-    Editor* editor = nullptr;             // the open editor; null on the command line
+    LineEditor line{CommandLineCapacity};        // the command line, OEM
+    size_t scroll = 0;                           // first index of the line shown after the prompt
+    std::deque<std::string> output;              // lines shown above the prompt, OEM, oldest first
+    std::deque<std::vector<Style>> outputStyles; // beside output: empty for plain text
+    std::string notice;       // shown instead of the key labels until the next key, OEM
+    std::string cwd;          // the current directory as the user reached it (POSIX)
+    Editor* editor = nullptr; // the open editor; null on the command line
     bool quit = false;
     bool refusedRun = false; // the key before was refused: the bell has rung already
     bool refusedNow = false; // the current key was refused
@@ -32,10 +33,13 @@ extern ShellState Shell;
 void AddOutput(const std::string& utf8);
 // Appends one line that is already OEM text.
 void AddOutputOem(const std::string& oem);
-// Appends a program's output (UTF-8) as it arrives: lines go to the output as they
-// end, what follows the last newline waits for more; EndOutputBytes adds that too.
-void AddOutputBytes(const char* data, size_t size);
-void EndOutputBytes();
+// Appends one line of OEM text as a program drew it, a Style a character.
+void AddOutputStyled(const std::string& oem, const std::vector<Style>& styles);
+// Forgets the output (cls).
+void ClearOutput();
+// Draws the output, newest line at row `bottom` and older ones above it, long lines
+// wrapped.
+void DrawOutput(int bottom);
 
 // The rows of the command screen: the command line last, the key labels (or a
 // notice) just above it, -1 on a screen of one row.
