@@ -37,11 +37,14 @@ wait_for '^line 40$'
 send q
 wait_for 'Tab Next' 5
 
-# Colours reach the terminal: capture-pane -e shows the escape of a red word.
-type_text 'printf "\033[31mred\033[0m plain\n"'
+# Colours reach the terminal, and stay once the program has ended: capture-pane -e
+# shows the escapes of a red word and of ls's blue folder.
+mkdir blue.d
+type_text 'printf "\033[31mred\033[0m plain\n" & ls --color=always -d blue.d'
 send Enter
-wait_for '^red plain$'
-tmux -L "$SOCKET" capture-pane -e -p | grep -q $'\e\\[31mred' || fail "the colour was lost"
+wait_for '^blue\.d$'
+tmux -L "$SOCKET" capture-pane -e -p | grep -q $'\e\\[31mred' || fail "the red was lost"
+tmux -L "$SOCKET" capture-pane -e -p | grep -q $'34mblue\\.d' || fail "ls's colour was lost"
 
 # A program reads a line typed at its own prompt; ^D ends it.
 type_text 'python3 -q'
