@@ -74,6 +74,13 @@ tmux -L "$SOCKET" resize-window -x 90 -y 25
 wait_for '^25 90$'
 wait_for 'Tab Next'
 
+# Keys a program leaves unread were typed ahead for the prompt.
+type_text 'sleep 1'
+send Enter
+type_text 'echo typed ahead'
+send Enter
+wait_for '^typed ahead$' 5
+
 # After all that, Tab on a line scrolled sideways still completes its last word.
 type_text "echo $(printf 'x%.0s' $(seq 1 120)) not"
 send Tab

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <deque>
 #include <vector>
 
 #include "screen.h"
@@ -30,7 +31,15 @@ constexpr long KillAfterMilliseconds = 1000; // a program that outlives its SIGI
                                              // may be killed by the next ^C
 constexpr int StopForGood = KEY_F(12);       // SIGKILL to the programs, whatever they do with ^C
 
+constexpr size_t SentKeysKept = 4096; // as many as a terminal's input holds
+
 pid_t running = -1; // the process group of the line now running
+
+// A key that went to the programs, and the bytes it took on their terminal.
+struct SentKey {
+    screen::Key key;
+    size_t bytes;
+};
 
 long Milliseconds() {
     timespec now;
@@ -70,7 +79,9 @@ int RunPipeline(const Pipeline& pipeline, bool* interrupted) {
     int status = -1;
     bool ended = false, outputOpen = true;
     long drainUntil = -1, lastFrame = 0;
-    long interruptedAt = -1; // when ^C last became SIGINT
+    long interruptedAt = -1;             // when ^C last became SIGINT
+    std::deque<SentKey> sent;            // the last keys that went to the programs
+    std::vector<screen::Key> typedAhead; // keys for the prompt that comes back
     std::vector<char> chunk(ChunkSize);
     for (;;) {
         HonourStopSignal();
@@ -84,14 +95,18 @@ int RunPipeline(const Pipeline& pipeline, bool* interrupted) {
 
         int keyWait = 0;
         if (outputOpen) {
+            // Once the programs have ended, what they wrote is there at once: a pause
+            // in the output ends the wait.
             pollfd watch = {job.master, POLLIN, 0};
-            const long wait = ended ? std::max(0L, drainUntil - Milliseconds()) : 20;
+            const long wait = ended ? std::min(20L, std::max(0L, drainUntil - Milliseconds())) : 20;
             if (poll(&watch, 1, static_cast<int>(wait)) > 0) {
                 const ssize_t n = read(job.master, chunk.data(), chunk.size());
                 if (n > 0)
                     terminal.Feed(chunk.data(), static_cast<size_t>(n));
                 else if (n == 0 || errno != EINTR)
-                    outputOpen = false; // EIO: no program holds the terminal any more
+                    outputOpen = false;
+            } else if (ended) {
+                outputOpen = false;
             }
         } else {
             keyWait = 20; // nothing more to read: wait for the programs or a key
@@ -111,12 +126,15 @@ int RunPipeline(const Pipeline& pipeline, bool* interrupted) {
             } else if (!key.special && key.code == 3 && interruptedAt >= 0 &&
                        now - interruptedAt >= KillAfterMilliseconds) {
                 SignalRunning(SIGKILL);
+            } else if (ended) {
+                typedAhead.push_back(key);
             } else {
                 if (!key.special && key.code == 3 && InterruptIsSignal(job.master)) {
                     *interrupted = true;
                     if (interruptedAt < 0) interruptedAt = now;
                 }
-                terminal.Key(key);
+                sent.push_back({key, terminal.Key(key)});
+                if (sent.size() > SentKeysKept) sent.pop_front();
             }
         }
         if (Milliseconds() - lastFrame >= FrameMilliseconds) {
@@ -126,6 +144,17 @@ int RunPipeline(const Pipeline& pipeline, bool* interrupted) {
         }
     }
     running = -1;
+    // What the programs left unread was typed ahead for the prompt, as on a console
+    // whose programs and shell share the terminal.
+    size_t unread = TakeUnread(job.slave), keys = 0;
+    for (size_t bytes = 0;
+         keys < sent.size() && bytes + sent[sent.size() - 1 - keys].bytes <= unread;)
+        bytes += sent[sent.size() - 1 - keys++].bytes;
+    for (size_t i = sent.size() - keys; i < sent.size(); ++i)
+        screen::TypeAhead(sent[i].key);
+    for (const screen::Key& key : typedAhead)
+        screen::TypeAhead(key);
+    close(job.slave);
     close(job.master);
     terminal.Finish();
     Shell.notice.clear();

@@ -277,6 +277,23 @@ std::string NotRecognized(const std::string& name) {
            "operable program or batch file.";
 }
 
+size_t TakeUnread(int slave) {
+    // The programs are gone: their terminal may change its mode. Without ICANON a read
+    // takes a line not yet ended too.
+    termios settings;
+    if (tcgetattr(slave, &settings) == 0) {
+        settings.c_lflag &= ~static_cast<tcflag_t>(ICANON);
+        settings.c_cc[VMIN] = 0;
+        settings.c_cc[VTIME] = 0;
+        tcsetattr(slave, TCSANOW, &settings);
+    }
+    size_t unread = 0;
+    char chunk[4096];
+    for (ssize_t n; (n = read(slave, chunk, sizeof chunk)) > 0;)
+        unread += static_cast<size_t>(n);
+    return unread;
+}
+
 bool StartJob(const Pipeline& pipeline, int rows, int cols, Job* job) {
     int master, slave;
     if (!OpenTerminal(rows, cols, &master, &slave)) {
@@ -311,13 +328,14 @@ bool StartJob(const Pipeline& pipeline, int rows, int cols, Job* job) {
         job->leader = fork();
         if (job->leader == 0) LeadJob(stages, argvPointers, envp.data(), slave, held);
     }
-    close(slave);
     if (job->leader < 0) {
         AddOutput(std::string("Cannot start the command: ") + std::strerror(errno));
         close(master);
+        close(slave);
         return false;
     }
     job->master = master;
+    job->slave = slave;
     return true;
 }
 

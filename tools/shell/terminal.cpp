@@ -76,7 +76,9 @@ struct TerminalCallbacks {
     }
     // Answers to the programs' queries and the keys typed: small, written whole.
     static void Write(const char* bytes, size_t size, void* user) {
-        const int master = static_cast<ProgramTerminal*>(user)->master_;
+        auto* terminal = static_cast<ProgramTerminal*>(user);
+        const int master = terminal->master_;
+        terminal->written_ += size;
         while (size > 0) {
             const ssize_t n = write(master, bytes, size);
             if (n < 0 && errno == EINTR) continue;
@@ -156,7 +158,8 @@ void ProgramTerminal::Feed(const char* data, size_t size) {
     vterm_input_write(vt_, data, size);
 }
 
-void ProgramTerminal::Key(const screen::Key& key) {
+size_t ProgramTerminal::Key(const screen::Key& key) {
+    const size_t before = written_;
     if (!key.special) {
         // Control characters go as they are: ^C, Enter (CR), Tab, Esc, Backspace.
         if (key.code < 0x20 || key.code == 0x7F) {
@@ -165,11 +168,13 @@ void ProgramTerminal::Key(const screen::Key& key) {
         } else {
             vterm_keyboard_unichar(vt_, static_cast<uint32_t>(key.code), VTERM_MOD_NONE);
         }
-        return;
+    } else {
+        const VTermKey vtermKey = VTermKeyOf(key.code);
+        if (vtermKey != VTERM_KEY_NONE)
+            vterm_keyboard_key(vt_, vtermKey,
+                               key.code == KEY_BTAB ? VTERM_MOD_SHIFT : VTERM_MOD_NONE);
     }
-    const VTermKey vtermKey = VTermKeyOf(key.code);
-    if (vtermKey != VTERM_KEY_NONE)
-        vterm_keyboard_key(vt_, vtermKey, key.code == KEY_BTAB ? VTERM_MOD_SHIFT : VTERM_MOD_NONE);
+    return written_ - before;
 }
 
 void ProgramTerminal::Resize(int rows, int cols) {

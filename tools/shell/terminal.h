@@ -23,8 +23,9 @@ class ProgramTerminal {
 
     // What the programs wrote.
     void Feed(const char* data, size_t size);
-    // A key for the programs, as the terminal sends it in the modes they asked for.
-    void Key(const screen::Key& key);
+    // A key for the programs, as the terminal sends it in the modes they asked for;
+    // how many bytes that took.
+    size_t Key(const screen::Key& key);
     void Resize(int rows, int cols);
 
     // Draws the screen into the console buffer, the cursor included: a full-screen
@@ -44,6 +45,7 @@ class ProgramTerminal {
     VTerm* vt_;
     VTermScreen* screen_;
     int master_;
+    size_t written_ = 0; // bytes the keys took, all told
     int rows_, cols_;
     bool altScreen_ = false;
     bool cursorVisible_ = true;
