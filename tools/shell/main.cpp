@@ -14,6 +14,7 @@
 #include "codepage.h"
 #include "commands.h"
 #include "editor.h"
+#include "history.h"
 #include "module.h"
 #include "paths.h"
 #include "screen.h"
@@ -166,6 +167,7 @@ void HandleKey(const screen::Key& key) {
             const std::string line = Shell.line.text();
             Shell.line.Clear();
             Shell.scroll = 0;
+            ShellHistory().Add(line);
             RunLine(line);
             break;
         }
@@ -214,6 +216,18 @@ void HandleKey(const screen::Key& key) {
         break;
     case KEY_DC:
         Shell.line.Delete();
+        break;
+    case KEY_UP:
+        HistoryOlder();
+        break;
+    case KEY_DOWN:
+        HistoryNewer();
+        break;
+    case KEY_F(7):
+        HistoryMenu();
+        break;
+    case KEY_F(8):
+        HistoryMatching();
         break;
     case KEY_ENTER:
         HandleKey({false, '\r'});
@@ -289,6 +303,7 @@ int main(int argc, char** argv) {
 
     for (const std::string& note : TakeRecoveryNotes())
         AddOutput("An earlier zarelin-shell was stopped: " + note + ".");
+    LoadHistory();
 
     StartModule();
     InstallStopSignals();
@@ -305,7 +320,10 @@ int main(int argc, char** argv) {
             Shell.refusedRun = Shell.refusedNow;
         } while (!Shell.quit && screen::ReadKeyWithin(0, &key));
     }
+    const std::string historyError = SaveHistory();
     CloseModule();
     screen::Stop();
+    if (!historyError.empty())
+        std::fprintf(stderr, "zarelin-shell: the history was not kept: %s\n", historyError.c_str());
     return 0;
 }
