@@ -18,6 +18,7 @@
 #include "module.h"
 #include "paths.h"
 #include "screen.h"
+#include "scrollback.h"
 #include "shell.h"
 #include "stop_signals.h"
 #include "zp_files.h"
@@ -154,6 +155,7 @@ void Complete(int preChosen) {
 }
 
 void HandleKey(const screen::Key& key) {
+    if (ScrollbackKey(key)) return;
     if (!key.special) {
         switch (key.code) {
         case '\t':
@@ -308,6 +310,7 @@ int main(int argc, char** argv) {
     StartModule();
     InstallStopSignals();
     if (!screen::Start()) Fail("cannot use the terminal (is TERM set?)");
+    DefineScrollKeys();
     while (!Shell.quit) {
         DrawScreen();
         screen::Render();

@@ -6,6 +6,7 @@
 #include "editor.h"
 #include "paths.h"
 #include "screen.h"
+#include "scrollback.h"
 
 namespace shell {
 
@@ -65,11 +66,13 @@ void DrawCommandScreen() {
 
     // Output above the key labels, newest at the bottom, long lines wrapped.
     int y = KeyLabelRow() - 1;
-    for (auto it = Shell.output.rbegin(); it != Shell.output.rend() && y >= 0; ++it) {
+    // While the scrollback is browsed, the newest lines are hidden below.
+    for (size_t i = ScrollbackEnd(); i-- > 0 && y >= 0;) {
+        const std::string& line = Shell.output[i];
         const size_t w = static_cast<size_t>(width);
-        const size_t rows = std::max<size_t>(1, (it->size() + w - 1) / w);
+        const size_t rows = std::max<size_t>(1, (line.size() + w - 1) / w);
         for (size_t r = rows; r-- > 0 && y >= 0; --y)
-            screen::Put(0, y, it->substr(r * w, w));
+            screen::Put(0, y, line.substr(r * w, w));
     }
 
     const std::string prompt = Prompt(width);
@@ -80,7 +83,10 @@ void DrawCommandScreen() {
                 prompt + text.substr(Shell.scroll, static_cast<size_t>(std::max(room, 0))));
 
     if (height >= 2) {
-        if (Shell.notice.empty())
+        const std::string marker = ScrollbackMarker();
+        if (!marker.empty())
+            screen::Put(0, KeyLabelRow(), marker, Look::Reverse);
+        else if (Shell.notice.empty())
             DrawKeyLabels(KeyLabelRow(), width);
         else
             screen::Put(0, KeyLabelRow(), Shell.notice, Look::Reverse);
