@@ -14,6 +14,7 @@
 #include "codepage.h"
 #include "commands.h"
 #include "editor.h"
+#include "help.h"
 #include "history.h"
 #include "module.h"
 #include "paths.h"
@@ -29,16 +30,6 @@ using namespace shell;
 namespace {
 
 constexpr size_t FileNameCapacity = 259; // MAX_PATH less the terminator
-
-const char Usage[] =
-    "usage: zarelin-shell [--module PATH] [--root DIR] [--network FILE]\n"
-    "  --module PATH   the module to load (default: libzarelin.so beside this program)\n"
-    "  --root DIR      the directory drive C: stands for (default: /)\n"
-    "  --network FILE  the network to complete servers and shares from (default:\n"
-    "                  $ZARELIN_NETWORK): a JSON file of domains, servers and their\n"
-    "                  shares, each share a local folder or a real SMB server's; its\n"
-    "                  format is in docs/network.md, an example in\n"
-    "                  examples/network/network.json\n";
 
 [[noreturn]] void Fail(const std::string& message) {
     std::fprintf(stderr, "zarelin-shell: %s\n", message.c_str());
@@ -266,10 +257,10 @@ int main(int argc, char** argv) {
         else if (arg == "--network" && hasValue)
             setenv("ZARELIN_NETWORK", argv[++i], 1);
         else if (arg == "--help" || arg == "-h") {
-            std::fputs(Usage, stdout);
+            std::fputs(HelpText, stdout);
             return 0;
         } else {
-            std::fputs(Usage, stderr);
+            std::fputs(UsageText, stderr);
             return 2;
         }
     }
