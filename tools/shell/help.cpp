@@ -4,7 +4,7 @@ namespace shell {
 
 #define ZARELIN_USAGE                                                                              \
     "usage: zarelin-shell [--module PATH] [--root DIR] [--network FILE]\n"                         \
-    "  --module PATH   the module to load (default: libzarelin.so beside this program)\n"          \
+    "  --module PATH   the module to load (default: libzarelin.so beside the shell)\n"             \
     "  --root DIR      the directory drive C: stands for (default: /)\n"                           \
     "  --network FILE  the network to complete servers and shares from (default:\n"                \
     "                  $ZARELIN_NETWORK): a JSON file of domains, servers and their\n"             \
