@@ -88,3 +88,11 @@ line_is 'type be'
 send Tab
 line_is "$typed"
 quit_shell
+
+# A shell ended by a signal keeps its lines too.
+start_shell
+run 'echo signalled' '^signalled$'
+kill -TERM "$(pgrep -P "$(tmux -L "$SOCKET" display -p '#{pane_pid}')" zarelin-shell)"
+wait_for 'zarelin-shell exited with'
+tail -n 1 "$XDG_STATE_HOME/zarelin/history" | grep -qx 'echo signalled' ||
+    fail "a signal lost the lines run: $(tail -n 3 "$XDG_STATE_HOME/zarelin/history")"

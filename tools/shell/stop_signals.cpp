@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "editor.h"
+#include "history.h"
 #include "run.h"
 #include "screen.h"
 #include "shell.h"
@@ -74,6 +75,7 @@ void HonourStopSignal() {
         const std::string notes = NotesFile();
         if (!notes.empty()) std::ofstream(notes, std::ios::app) << note << '\n';
     }
+    SaveHistory(); // cheap, and the lines run are what a user would retype
     screen::Stop();
     if (!note.empty()) std::fprintf(stderr, "zarelin-shell: %s\n", note.c_str());
     signal(sig, SIG_DFL);
