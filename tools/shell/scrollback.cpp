@@ -94,7 +94,7 @@ std::string ScrollbackMarker() {
     const size_t first = FirstShown(Shell.output, end, OutputRows(), screen::Width());
     return "-- scrollback: lines " + std::to_string(first + 1) + "-" + std::to_string(end) +
            " of " + std::to_string(Shell.output.size()) +
-           " (Shift+PageUp/PageDown; any other key: back to the prompt) --";
+           " -- S-PgUp/S-PgDn: page, any other key: the prompt";
 }
 
 void DefineScrollKeys() {
