@@ -16,6 +16,7 @@
 #include "codepage.h"
 #include "command_line.h"
 #include "file_io.h"
+#include "help.h"
 #include "module.h"
 #include "paths.h"
 #include "run.h"
@@ -207,7 +208,7 @@ bool TypeFiles(const std::vector<Word>& words) {
     return shown == words.size();
 }
 
-const char* const BuiltIns[] = {"cd", "chdir", "dir", "type", "cls", "exit"};
+const char* const BuiltIns[] = {"cd", "chdir", "dir", "type", "cls", "help", "exit"};
 
 // The built-in a command names, with "cd.." and "cd\" taken as cmd takes them; null
 // for a program.
@@ -228,6 +229,12 @@ bool RunBuiltIn(const std::string& name, const Command& command, const std::stri
     if (name == "cd" || name == "chdir") return ChangeDirectory(rest);
     if (name == "dir") return ListDirectory(arguments);
     if (name == "type") return TypeFiles(arguments);
+    if (name == "help") {
+        std::string text = HelpText;
+        text.pop_back(); // the last line's break would add an empty line
+        AddOutput(text);
+        return true;
+    }
     if (name == "cls")
         ClearOutput();
     else

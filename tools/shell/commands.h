@@ -6,7 +6,7 @@
 
 namespace shell {
 
-// Runs an OEM command line: the built-ins cd, dir, type, cls and exit, or programs, as
+// Runs an OEM command line: the built-ins cd, dir, type, cls, help and exit, or programs, as
 // command_line.h and paths.h describe. Output goes above the prompt; a command that
 // fails says how.
 void RunLine(const std::string& oemLine);

@@ -14,9 +14,12 @@
 #include "codepage.h"
 #include "commands.h"
 #include "editor.h"
+#include "help.h"
+#include "history.h"
 #include "module.h"
 #include "paths.h"
 #include "screen.h"
+#include "scrollback.h"
 #include "shell.h"
 #include "stop_signals.h"
 #include "zp_files.h"
@@ -27,16 +30,6 @@ using namespace shell;
 namespace {
 
 constexpr size_t FileNameCapacity = 259; // MAX_PATH less the terminator
-
-const char Usage[] =
-    "usage: zarelin-shell [--module PATH] [--root DIR] [--network FILE]\n"
-    "  --module PATH   the module to load (default: libzarelin.so beside this program)\n"
-    "  --root DIR      the directory drive C: stands for (default: /)\n"
-    "  --network FILE  the network to complete servers and shares from (default:\n"
-    "                  $ZARELIN_NETWORK): a JSON file of domains, servers and their\n"
-    "                  shares, each share a local folder or a real SMB server's; its\n"
-    "                  format is in docs/network.md, an example in\n"
-    "                  examples/network/network.json\n";
 
 [[noreturn]] void Fail(const std::string& message) {
     std::fprintf(stderr, "zarelin-shell: %s\n", message.c_str());
@@ -153,6 +146,7 @@ void Complete(int preChosen) {
 }
 
 void HandleKey(const screen::Key& key) {
+    if (ScrollbackKey(key)) return;
     if (!key.special) {
         switch (key.code) {
         case '\t':
@@ -166,6 +160,7 @@ void HandleKey(const screen::Key& key) {
             const std::string line = Shell.line.text();
             Shell.line.Clear();
             Shell.scroll = 0;
+            ShellHistory().Add(line);
             RunLine(line);
             break;
         }
@@ -215,6 +210,18 @@ void HandleKey(const screen::Key& key) {
     case KEY_DC:
         Shell.line.Delete();
         break;
+    case KEY_UP:
+        HistoryOlder();
+        break;
+    case KEY_DOWN:
+        HistoryNewer();
+        break;
+    case KEY_F(7):
+        HistoryMenu();
+        break;
+    case KEY_F(8):
+        HistoryMatching();
+        break;
     case KEY_ENTER:
         HandleKey({false, '\r'});
         break;
@@ -250,10 +257,10 @@ int main(int argc, char** argv) {
         else if (arg == "--network" && hasValue)
             setenv("ZARELIN_NETWORK", argv[++i], 1);
         else if (arg == "--help" || arg == "-h") {
-            std::fputs(Usage, stdout);
+            std::fputs(HelpText, stdout);
             return 0;
         } else {
-            std::fputs(Usage, stderr);
+            std::fputs(UsageText, stderr);
             return 2;
         }
     }
@@ -294,10 +301,12 @@ int main(int argc, char** argv) {
 
     for (const std::string& note : TakeRecoveryNotes())
         AddOutput("An earlier zarelin-shell was stopped: " + note + ".");
+    LoadHistory();
 
     StartModule();
     InstallStopSignals();
     if (!screen::Start()) Fail("cannot use the terminal (is TERM set?)");
+    DefineScrollKeys();
     while (!Shell.quit) {
         DrawScreen();
         screen::Render();
@@ -310,7 +319,10 @@ int main(int argc, char** argv) {
             Shell.refusedRun = Shell.refusedNow;
         } while (!Shell.quit && screen::ReadKeyWithin(0, &key));
     }
+    const std::string historyError = SaveHistory();
     CloseModule();
     screen::Stop();
+    if (!historyError.empty())
+        std::fprintf(stderr, "zarelin-shell: the history was not kept: %s\n", historyError.c_str());
     return 0;
 }

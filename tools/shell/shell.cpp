@@ -6,6 +6,7 @@
 #include "editor.h"
 #include "paths.h"
 #include "screen.h"
+#include "scrollback.h"
 
 namespace shell {
 
@@ -62,7 +63,8 @@ void DrawCommandScreen() {
     const int width = screen::Width(), height = screen::Height();
     const int lineRow = CommandLineRow();
     screen::Clear();
-    DrawOutput(KeyLabelRow() - 1);
+    // While the scrollback is browsed, the newest lines are hidden below.
+    DrawOutput(KeyLabelRow() - 1, ScrollbackEnd());
 
     const std::string prompt = Prompt(width);
     const std::string& text = Shell.line.text();
@@ -72,7 +74,10 @@ void DrawCommandScreen() {
                 prompt + text.substr(Shell.scroll, static_cast<size_t>(std::max(room, 0))));
 
     if (height >= 2) {
-        if (Shell.notice.empty())
+        const std::string marker = ScrollbackMarker();
+        if (!marker.empty())
+            screen::Put(0, KeyLabelRow(), marker, Look::Reverse);
+        else if (Shell.notice.empty())
             DrawKeyLabels(KeyLabelRow(), width);
         else
             screen::Put(0, KeyLabelRow(), Shell.notice, Look::Reverse);
@@ -102,10 +107,10 @@ void ClearOutput() {
     Shell.outputStyles.clear();
 }
 
-void DrawOutput(int bottom) {
+void DrawOutput(int bottom, size_t end) {
     const size_t w = static_cast<size_t>(screen::Width());
     int y = bottom;
-    for (size_t i = Shell.output.size(); i-- > 0 && y >= 0;) {
+    for (size_t i = std::min(end, Shell.output.size()); i-- > 0 && y >= 0;) {
         const std::string& line = Shell.output[i];
         const std::vector<Style>& styles = Shell.outputStyles[i];
         const size_t rows = std::max<size_t>(1, (line.size() + w - 1) / w);

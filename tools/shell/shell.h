@@ -37,9 +37,9 @@ void AddOutputOem(const std::string& oem);
 void AddOutputStyled(const std::string& oem, const std::vector<Style>& styles);
 // Forgets the output (cls).
 void ClearOutput();
-// Draws the output, newest line at row `bottom` and older ones above it, long lines
-// wrapped.
-void DrawOutput(int bottom);
+// Draws the output up to line `end`, that line at row `bottom` and older ones above
+// it, long lines wrapped.
+void DrawOutput(int bottom, size_t end = static_cast<size_t>(-1));
 
 // The rows of the command screen: the command line last, the key labels (or a
 // notice) just above it, -1 on a screen of one row.

@@ -13,6 +13,7 @@
 
 #include "codepage.h"
 #include "editor.h"
+#include "history.h"
 #include "run.h"
 #include "screen.h"
 #include "shell.h"
@@ -103,6 +104,7 @@ void HonourStopSignal() {
         const std::string notes = NotesFile();
         if (!notes.empty()) std::ofstream(notes, std::ios::app) << note << '\n';
     }
+    SaveHistory(); // cheap, and the lines run are what a user would retype
     screen::Stop();
     if (!note.empty()) std::fprintf(stderr, "zarelin-shell: %s\n", note.c_str());
     signal(sig, SIG_DFL);
