@@ -50,7 +50,7 @@ base=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status")
 type_text 'head -c 20000000 /dev/zero | tr ^\0 a'
 send Enter
 wait_for '^a{100}' 10
-wait_for 'Tab Next' 20
+wait_for 'Tab Next' 40
 type_text 'echo done'
 send Enter
 wait_for '^done$' 10
