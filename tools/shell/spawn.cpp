@@ -23,6 +23,8 @@ namespace shell {
 
 namespace {
 
+// A line of 1023 characters holds at most this many programs ("a|a|...").
+constexpr size_t MaxPrograms = 512;
 constexpr int SpawnedSignals[] = {SIGINT,  SIGQUIT, SIGPIPE,  SIGTERM, SIGHUP,  SIGTSTP, SIGTTIN,
                                   SIGTTOU, SIGCHLD, SIGWINCH, SIGALRM, SIGUSR1, SIGUSR2};
 
@@ -204,8 +206,8 @@ void DefaultSignals() {
     sigaction(SIGQUIT, &ignore, nullptr);
     setsid();
     ioctl(slave, TIOCSCTTY, 0);
-    pid_t pids[64];
-    const size_t count = std::min(stages.size(), sizeof pids / sizeof pids[0]);
+    pid_t pids[MaxPrograms]; // no allocation here
+    const size_t count = std::min(stages.size(), MaxPrograms);
     for (size_t i = 0; i < count; ++i) {
         pids[i] = fork();
         if (pids[i] == 0) StartProgram(stages[i], argvs[i], envp, held);
