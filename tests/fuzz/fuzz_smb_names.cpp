@@ -2,8 +2,9 @@
 // an SMB server holds goes through the SMB backend's answers (NetShareEnum of both
 // families, the network enumeration, the file search with its 8.3 names) and the
 // module's share and file sources, over a stand-in for libsmbclient's calls. Nothing
-// is offered that the server did not list, every buffer stays whole, every 8.3 name is
-// one, and no name holding a separator is handed out as a share.
+// is offered that the server did not list (a name Windows could not hold only by its
+// 8.3 name), every buffer stays whole, every 8.3 name is one, and no name holding a
+// separator is handed out as a share.
 //
 // Input, one entry per line: a kind letter, then the name (up to a tab; after it, for
 // a share, its comment):
@@ -191,6 +192,20 @@ void CheckOtherShareList() {
     }
 }
 
+// An 8.3 name as the file search makes them: at most 8 and 3, a '~' in the first
+// four, upper case.
+bool IsShortName(const char* name) {
+    const size_t length = std::strlen(name);
+    const char* dot = std::strchr(name, '.');
+    const char* tilde = std::strchr(name, '~');
+    if (!tilde || tilde - name > 3 || (dot ? static_cast<size_t>(dot - name) : length) > 8)
+        return false;
+    if (dot && (std::strchr(dot + 1, '.') || std::strlen(dot + 1) > 3)) return false;
+    for (const char* p = name; *p; ++p)
+        if (*p <= ' ' || *p >= 0x7F || (*p >= 'a' && *p <= 'z')) return false;
+    return true;
+}
+
 // The module as a user drives it: a share word and a file word on the real server,
 // every candidate one the server listed.
 void CheckModule() {
@@ -224,18 +239,11 @@ void CheckModule() {
                 FUZZ_CHECK(c.IsDirectory == 1);
                 continue;
             }
-            FUZZ_CHECK(files.count(c.Name) || !std::strcmp(c.Name, ".") ||
+            // A name Windows could not hold comes as its 8.3 name alone.
+            const bool alias = !c.ShortName[0] && IsShortName(c.Name);
+            FUZZ_CHECK(files.count(c.Name) || alias || !std::strcmp(c.Name, ".") ||
                        !std::strcmp(c.Name, ".."));
-            // An 8.3 name: at most 8 and 3, a '~' in the first four, upper case.
-            const size_t length = std::strlen(c.ShortName);
-            if (length == 0) continue;
-            const char* dot = std::strchr(c.ShortName, '.');
-            const char* tilde = std::strchr(c.ShortName, '~');
-            FUZZ_CHECK(tilde && tilde - c.ShortName <= 3);
-            FUZZ_CHECK((dot ? static_cast<size_t>(dot - c.ShortName) : length) <= 8);
-            FUZZ_CHECK(!dot || (std::strchr(dot + 1, '.') == nullptr && std::strlen(dot + 1) <= 3));
-            for (const char* p = c.ShortName; *p; ++p)
-                FUZZ_CHECK(*p > ' ' && *p < 0x7F && !(*p >= 'a' && *p <= 'z'));
+            FUZZ_CHECK(!c.ShortName[0] || IsShortName(c.ShortName));
         }
         State.ResetSearch();
     }
