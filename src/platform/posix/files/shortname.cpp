@@ -89,18 +89,34 @@ uint32_t Hash(const unsigned char* name, size_t length) {
 } // namespace
 
 bool IsWindowsName(const char* name) {
-    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return true;
+    // Every entry of every listing comes here: ASCII is decided by a table, and only a
+    // byte beyond it is decoded.
+    static const struct Forbidden {
+        bool ascii[0x80] = {};
+        Forbidden() {
+            for (int c = 0; c < 0x20; ++c)
+                ascii[c] = true;
+            for (const char* c = "\\/:*?\"<>|"; *c; ++c)
+                ascii[static_cast<unsigned char>(*c)] = true;
+        }
+    } forbidden;
     const auto* s = reinterpret_cast<const unsigned char*>(name);
-    const size_t length = std::strlen(name);
-    if (length == 0 || s[length - 1] == '.' || s[length - 1] == ' ') return false;
-    for (size_t i = 0; i < length;) {
-        if (s[i] < 0x20 || std::strchr("\\/:*?\"<>|", s[i])) return false;
+    size_t i = 0;
+    while (s[i]) {
+        if (s[i] < 0x80) {
+            if (forbidden.ascii[s[i++]]) return false;
+            continue;
+        }
+        // A sequence is four bytes at most, and the terminator ends one early.
         char32_t c;
-        const size_t n = DecodeUtf8(s + i, length - i, &c);
+        const size_t n = DecodeUtf8(s + i, 4, &c);
         // U+FFFD stands for an ill-formed sequence unless it was written out itself.
         if (c == 0xFFFD && (n != 3 || std::memcmp(s + i, "\xEF\xBF\xBD", 3) != 0)) return false;
         i += n;
     }
+    if (i == 0 || ((s[i - 1] == '.' || s[i - 1] == ' ') && std::strcmp(name, ".") != 0 &&
+                   std::strcmp(name, "..") != 0))
+        return false;
     return true;
 }
 
