@@ -68,26 +68,40 @@ TEST_F(PlatformAnswers, AFailingFindNextEndsTheListingQuietly) {
 }
 
 TEST_F(PlatformAnswers, ALineThatWouldOverflowStaysAsItWas) {
-    std::string head = "copy " + std::string(1015, 'x') + " ";
+    // Each step of rebuilding the line can be the one that overflows: the word (a long
+    // folder prefix and the name), its backslash, either quote, the line around it.
+    const std::string head = "copy " + std::string(1015, 'x') + " ";
+    const std::string full = "copy " + std::string(1017, 'x') + " ";
+    std::string deep = "copy ";
+    for (int i = 0; i < 500; ++i)
+        deep += "d\\"; // 1005 characters, the word's prefix 1000 of them
     struct Case {
-        std::string entry;
+        std::string line;
+        fakehost::Entry entry;
         std::string expected;
         int beeps;
     } cases[] = {
-        {"ab", head + "ab", 0},   // exactly 1023 characters
-        {"abc", head + "ab", 1},  // would need 1024
-        {"ab d", head + "ab", 1}, // quotes would push it over
+        {head + "ab", {"ab", "", false}, head + "ab", 0},   // exactly 1023 characters
+        {head + "ab", {"abc", "", false}, head + "ab", 1},  // would need 1024
+        {head + "ab", {"ab d", "", false}, head + "ab", 1}, // quotes would push it over
+        {head + "ab", {"ab", "", true}, head + "ab", 1},    // so would the backslash
+        {head + "&", {"&", "", false}, head + "&", 1},      // only the closing quote
+        {deep + "a", {"a" + std::string(30, 'n'), "", false}, deep + "a", 1}, // the word itself
+        {deep + "a", {"a" + std::string(22, 'n'), "", true}, deep + "a", 1},  // its backslash
+        {deep + "a", {"a" + std::string(30, 'n'), "", true}, deep + "a", 1},
+        {deep + "a", {"a " + std::string(30, 'n'), "", false}, deep + "a", 1},
+        {full, {"a b", "", false}, full, 1}, // not even the opening quote
     };
     for (const auto& c : cases) {
         State.ResetSearch(); // lets go of the last case's candidates
         State.Init();
         fake.beeps = 0;
-        fake.listing = {{c.entry, "", false}};
-        fake.commandLine = head + "ab";
-        ASSERT_EQ(fake.commandLine.size(), 1023u);
+        fake.listing = {c.entry};
+        fake.commandLine = c.line;
+        ASSERT_LE(fake.commandLine.size(), 1023u);
         State.CompleteNext();
-        EXPECT_EQ(fake.commandLine, c.expected) << c.entry;
-        EXPECT_EQ(fake.beeps, c.beeps) << c.entry;
+        EXPECT_EQ(fake.commandLine, c.expected) << c.entry.name;
+        EXPECT_EQ(fake.beeps, c.beeps) << c.entry.name;
     }
 }
 
