@@ -213,4 +213,73 @@ TEST_F(Settings, AToggleBetweenTwoNextCommandsContinuesTheSearch) {
     EXPECT_EQ(host.beeps(), 0u);
 }
 
+// Items 0-3 carry no check mark whatever the options hold, and no item is preselected.
+TEST_F(Settings, OnlyTheFourOptionsShowCheckMarks) {
+    const DWORD on[] = {3, 5, 6, 9};
+    const char* const names[] = {"ShortFileNames", "ShowHiddenShares", "CurrentDomainOnly",
+                                 "SingleEntriesInMenu"};
+    for (int i = 0; i < 4; ++i)
+        Store(names[i], REG_DWORD, &on[i], 4);
+    HeadlessHost host(HostRoot);
+    host.Pick(-1);
+    ASSERT_EQ(host.menus.size(), 1u);
+    const std::vector<MenuItem>& items = host.menus[0].items;
+    ASSERT_EQ(items.size(), 8u);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(items[i].Checked, i < 4 ? 0 : static_cast<int32_t>(on[i - 4])) << i;
+        EXPECT_EQ(items[i].Selected, 0) << i;
+    }
+    EXPECT_STREQ(items[3].Text, "");
+}
+
+// The host keeps nothing for the module between calls: it is handed no plug-in.
+TEST_F(Settings, OpenPluginHandsBackNoHandleWhateverIsPicked) {
+    tree.Add({"m1", "m2"});
+    HeadlessHost host(HostRoot);
+    const intptr_t none = -1;
+    for (int32_t from : {FromCommandLine, FromEditor, 3}) {
+        for (int32_t item : {-1, 0, 1, 2, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8}) {
+            host.commandLine = "copy m";
+            host.editorLine = "copy m";
+            host.editorCursor = 6;
+            EXPECT_EQ(host.Pick(item, from), none) << "item " << item << " from " << from;
+            host.menuAnswers.clear(); // the list menu's turn, when item 2 opened it
+        }
+    }
+}
+
+// A host may leave out its menu or its messages: the module then shows no menu, or
+// shows its menu with empty texts, and never calls the service that is missing.
+TEST_F(Settings, AHostWithoutAMenuServiceGetsNoMenuAndNothingChanges) {
+    tree.Add({"m1", "m2"});
+    HostServices noMenu;
+    noMenu.menu = false;
+    HeadlessHost host(HostRoot, noMenu);
+    host.commandLine = "copy m";
+    for (int32_t item : {NextItem, ListItem, ShortFileNamesItem}) {
+        EXPECT_EQ(host.Pick(item), -1) << item;
+        EXPECT_EQ(host.commandLine, "copy m") << item;
+    }
+    EXPECT_EQ(host.beeps(), 0u);
+    EXPECT_TRUE(host.panels.empty()); // the line was not even read
+    host.Close();
+    EXPECT_EQ(Stored("ShortFileNames"), 0);
+}
+
+TEST_F(Settings, AHostWithoutMessagesGetsEmptyTexts) {
+    HostServices noMessages;
+    noMessages.message = false;
+    HeadlessHost host(HostRoot, noMessages);
+    PluginInfo info = host.pluginInfo();
+    ASSERT_EQ(info.MenuStringsCount, 1);
+    ASSERT_NE(info.MenuStrings[0], nullptr);
+    EXPECT_STREQ(info.MenuStrings[0], "");
+    host.Pick(ShortFileNamesItem);
+    ASSERT_EQ(host.menus.size(), 1u);
+    EXPECT_EQ(host.menus[0].title, "");
+    for (const MenuItem& item : host.menus[0].items)
+        EXPECT_STREQ(item.Text, "");
+    EXPECT_EQ(Stored("ShortFileNames"), 1); // the menu still works
+}
+
 } // namespace
