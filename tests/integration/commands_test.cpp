@@ -355,7 +355,7 @@ TEST_F(Commands, EditorStepsOnlyForAWordAtTheEndOfTheLine) {
     EXPECT_EQ(host.editorLine, second);
 }
 
-TEST_F(Commands, NetworkWordsYieldNothingYet) {
+TEST_F(Commands, NetworkWordsWithoutANetworkBeepAndLeaveTheLine) {
     HeadlessHost host;
     for (const char* line : {"dir \\\\", "dir \\\\al", "dir \\\\alpha\\d"}) {
         host.commandLine = line;
