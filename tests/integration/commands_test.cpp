@@ -355,7 +355,7 @@ TEST_F(Commands, EditorStepsOnlyForAWordAtTheEndOfTheLine) {
     EXPECT_EQ(host.editorLine, second);
 }
 
-TEST_F(Commands, NetworkWordsYieldNothingYet) {
+TEST_F(Commands, NetworkWordsWithoutANetworkBeepAndLeaveTheLine) {
     HeadlessHost host;
     for (const char* line : {"dir \\\\", "dir \\\\al", "dir \\\\alpha\\d"}) {
         host.commandLine = line;
@@ -363,6 +363,65 @@ TEST_F(Commands, NetworkWordsYieldNothingYet) {
         EXPECT_EQ(host.commandLine, line);
     }
     EXPECT_EQ(host.beeps(), 3u);
+}
+
+// Both menus leave their place to the host: module number 0, position -1/-1 (the
+// host centres them), no height limit.
+TEST_F(Commands, EveryMenuIsPlacedByTheHost) {
+    tree.Add({"ab", "ac"});
+    HeadlessHost host;
+    host.commandLine = "copy a";
+    host.List(-1);
+    ASSERT_EQ(host.menus.size(), 2u); // the module's menu, then the list
+    for (const ShownMenu& menu : host.menus) {
+        SCOPED_TRACE(menu.title);
+        EXPECT_EQ(menu.moduleNumber, 0);
+        EXPECT_EQ(menu.x, -1);
+        EXPECT_EQ(menu.y, -1);
+        EXPECT_EQ(menu.maxHeight, 0);
+    }
+}
+
+TEST_F(Commands, TheCommandLineIsReadAndWrittenOnTheActivePanel) {
+    tree.Add({"abc"});
+    HeadlessHost host;
+    host.commandLine = "copy a";
+    host.Next();
+    ASSERT_EQ(host.commandLine, "copy abc");
+    ASSERT_EQ(host.panels.size(), 2u); // read, then replaced
+    for (void* panel : host.panels)
+        EXPECT_EQ(panel, reinterpret_cast<void*>(static_cast<intptr_t>(-1)));
+}
+
+// In the editor the module works on the cursor's line and moves only the cursor within
+// it: line, scroll, tab position and overtype stay as the user has them.
+TEST_F(Commands, TheEditorKeepsItsLineEndingViewAndOvertype) {
+    tree.Add({"abc.txt", "abd.txt"});
+    HeadlessHost host;
+    host.editorLine = "copy ab";
+    host.editorCursor = 7;
+    host.Next(FromEditor);
+    host.Next(FromEditor);
+    host.editorLine = "type ab x";
+    host.editorCursor = 7;
+    host.Next(FromEditor);
+    ASSERT_EQ(host.editorMoves.size(), 3u);
+    const int32_t cursors[] = {12, 12, 12};
+    for (size_t i = 0; i < host.editorMoves.size(); ++i) {
+        const EditorPositionRecord& move = host.editorMoves[i];
+        EXPECT_EQ(move.Line, -1) << i;
+        EXPECT_EQ(move.Position, cursors[i]) << i;
+        EXPECT_EQ(move.TabPosition, -1) << i;
+        EXPECT_EQ(move.TopLine, -1) << i;
+        EXPECT_EQ(move.LeftColumn, -1) << i;
+        EXPECT_EQ(move.Overtype, -1) << i;
+    }
+    EXPECT_EQ(host.editorLineRequests, (std::vector<int32_t>(3, -1)));
+    ASSERT_EQ(host.editorLineWrites.size(), 3u);
+    for (const EditorLineWriteRecord& write : host.editorLineWrites) {
+        EXPECT_EQ(write.LineNumber, -1);
+        EXPECT_EQ(write.EndOfLine, nullptr);
+    }
 }
 
 } // namespace

@@ -29,7 +29,10 @@ template <typename Fn> Fn Symbol(void* module, const char* name) {
 
 } // namespace
 
-HeadlessHost::HeadlessHost(const std::string& registryRoot, bool matchService) {
+HeadlessHost::HeadlessHost(const std::string& registryRoot, bool matchService)
+    : HeadlessHost(registryRoot, HostServices{true, true, matchService}) {}
+
+HeadlessHost::HeadlessHost(const std::string& registryRoot, HostServices services) {
     module_ = dlopen(ModulePath(), RTLD_NOW | RTLD_LOCAL);
     if (!module_) throw std::runtime_error(dlerror());
     getPluginInfo_ = Symbol<GetPluginInfoFn>(module_, "GetPluginInfo");
@@ -39,7 +42,7 @@ HeadlessHost::HeadlessHost(const std::string& registryRoot, bool matchService) {
     DrawCommandLine();
     Start(Symbol<SetStartupInfoFn>(module_, "SetStartupInfo"),
           Symbol<OpenPluginFn>(module_, "OpenPlugin"),
-          Symbol<ClosePluginFn>(module_, "ClosePlugin"), registryRoot, matchService);
+          Symbol<ClosePluginFn>(module_, "ClosePlugin"), registryRoot, services);
 }
 
 HeadlessHost::~HeadlessHost() {

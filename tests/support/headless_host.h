@@ -16,6 +16,8 @@ class HeadlessHost : public ScriptedHost {
     // with its own match.
     explicit HeadlessHost(const std::string& registryRoot = "Software\\ZarelinTestHost",
                           bool matchService = true);
+    // A host that lacks the services `services` leaves out.
+    HeadlessHost(const std::string& registryRoot, HostServices services);
     ~HeadlessHost() override; // ClosePlugin, then unloads the module
 
     // The record GetPluginInfo filled, over bytes set to 0xAB beforehand.

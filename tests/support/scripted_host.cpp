@@ -47,11 +47,20 @@ struct Services {
     static HostEditorService Editor;
 };
 
-int32_t Services::Menu(int32_t, int32_t, int32_t, int32_t, uint32_t flags, const char* title,
-                       const char*, const char*, const int32_t* breakKeys, int32_t*,
-                       const MenuItem* items, int32_t count) {
+int32_t Services::Menu(int32_t moduleNumber, int32_t x, int32_t y, int32_t maxHeight,
+                       uint32_t flags, const char* title, const char*, const char*,
+                       const int32_t* breakKeys, int32_t*, const MenuItem* items, int32_t count) {
     ScriptedHost& host = OnHostThread();
-    host.menus.push_back({title ? title : "", flags, breakKeys != nullptr, count, {}});
+    ShownMenu shown = {};
+    shown.title = title ? title : "";
+    shown.flags = flags;
+    shown.breakKeys = breakKeys != nullptr;
+    shown.moduleNumber = moduleNumber;
+    shown.x = x;
+    shown.y = y;
+    shown.maxHeight = maxHeight;
+    shown.count = count;
+    host.menus.push_back(shown);
     if (host.keepMenuItems) {
         host.menus.back().items.assign(items, items + count);
     } else {
@@ -71,8 +80,9 @@ const char* Services::Message(int32_t, int32_t id) {
     return id >= 0 && id < 8 ? host.messages[id].c_str() : "";
 }
 
-int32_t Services::Control(void*, int32_t command, void* param) {
+int32_t Services::Control(void* panel, int32_t command, void* param) {
     ScriptedHost& host = OnHostThread();
+    host.panels.push_back(panel);
     char* buffer = static_cast<char*>(param);
     if (command == HostGetCommandLine) {
         std::strncpy(buffer, host.commandLine.c_str(), 1023);
@@ -101,6 +111,7 @@ int32_t Services::Editor(int32_t command, void* record) {
     switch (command) {
     case EditorGetLine: {
         auto* line = static_cast<EditorLineRecord*>(record);
+        host.editorLineRequests.push_back(line->LineNumber);
         host.readLine_ = host.editorLine;
         line->Text = host.editorHasLine ? host.readLine_.c_str() : nullptr;
         line->Length = static_cast<int32_t>(host.readLine_.size());
@@ -109,13 +120,16 @@ int32_t Services::Editor(int32_t command, void* record) {
     case EditorSetLine: {
         auto* line = static_cast<EditorLineWriteRecord*>(record);
         host.editorLine.assign(line->Text, static_cast<size_t>(line->Length));
+        host.editorLineWrites.push_back(*line);
+        host.editorLineWrites.back().Text = nullptr;
         return 1;
     }
     case EditorGetInfo:
         static_cast<EditorInfoRecord*>(record)->CursorPos = host.editorCursor;
         return 1;
     case EditorSetPosition:
-        host.editorCursor = static_cast<EditorPositionRecord*>(record)->Position;
+        host.editorMoves.push_back(*static_cast<EditorPositionRecord*>(record));
+        host.editorCursor = host.editorMoves.back().Position;
         return 1;
     }
     return 0;
@@ -133,26 +147,28 @@ ScriptedHost::~ScriptedHost() {
 
 void ScriptedHost::Start(SetStartupInfoFn setStartupInfo, OpenPluginFn openPlugin,
                          ClosePluginFn closePlugin, const std::string& registryRoot,
-                         bool matchService) {
+                         HostServices services) {
     openPlugin_ = openPlugin;
     closePlugin_ = closePlugin;
     registryRoot_ = registryRoot;
+    services_ = services;
     StartupInfo info = {};
     info.StructSize = sizeof info;
     info.ModuleNumber = 7;
     info.RegistryRoot = registryRoot_.c_str();
-    info.HostMenu = Services::Menu;
-    info.HostMessage = Services::Message;
+    info.HostMenu = services.menu ? Services::Menu : nullptr;
+    info.HostMessage = services.message ? Services::Message : nullptr;
     info.HostControl = Services::Control;
-    info.HostMatch = matchService ? Services::Match : nullptr;
+    info.HostMatch = services.match ? Services::Match : nullptr;
     info.HostEditor = Services::Editor;
     setStartupInfo(&info);
 }
 
-void ScriptedHost::Pick(int32_t item, int32_t openFrom) {
+intptr_t ScriptedHost::Pick(int32_t item, int32_t openFrom) {
     if (openFrom != FromEditor) DrawCommandLine();
-    menuAnswers.push_front(item);
-    openPlugin_(openFrom, 0);
+    // A host without a menu service has no menu to pick from.
+    if (services_.menu) menuAnswers.push_front(item);
+    return openPlugin_(openFrom, 0);
 }
 
 void ScriptedHost::List(int32_t choice, int32_t openFrom) {

@@ -30,8 +30,20 @@ struct ShownMenu {
     std::string title;
     uint32_t flags;
     bool breakKeys;
+    // The first four arguments: module number, position (X, Y) and height limit.
+    int32_t moduleNumber;
+    int32_t x;
+    int32_t y;
+    int32_t maxHeight;
     int32_t count;               // items handed to the host
     std::vector<MenuItem> items; // a copy of them, unless the host keeps none
+};
+
+// The services a host puts in its startup record; a host may lack any of these.
+struct HostServices {
+    bool menu = true;
+    bool message = true;
+    bool match = true;
 };
 
 class ScriptedHost {
@@ -67,9 +79,19 @@ class ScriptedHost {
     bool keepMenuItems = true;
     size_t menuTextBytes = 0; // what the last menu's texts held, when not kept
 
+    // The panel argument of every command-line request, in order.
+    std::vector<void*> panels;
+    // The line number of every editor line request, in order.
+    std::vector<int32_t> editorLineRequests;
+    // Every editor line replacement as handed over; Text is cleared, as the module's
+    // buffer is only valid during the call.
+    std::vector<EditorLineWriteRecord> editorLineWrites;
+    // Every editor cursor move as handed over.
+    std::vector<EditorPositionRecord> editorMoves;
+
     // Invokes the module (OpenPlugin) and picks `item` in its menu; further answers
-    // (for the list menu) come from menuAnswers.
-    void Pick(int32_t item, int32_t openFrom = FromCommandLine);
+    // (for the list menu) come from menuAnswers. Returns what OpenPlugin returned.
+    intptr_t Pick(int32_t item, int32_t openFrom = FromCommandLine);
     void Next(int32_t openFrom = FromCommandLine) { Pick(NextItem, openFrom); }
     void Previous(int32_t openFrom = FromCommandLine) { Pick(PreviousItem, openFrom); }
     // The list command, choosing `choice` in the list menu (-1: cancel).
@@ -90,9 +112,9 @@ class ScriptedHost {
     virtual ~ScriptedHost();
 
     // Starts the loaded module: hands it a startup record with this host's services,
-    // the match service only with `matchService`.
+    // those that `services` leaves out null.
     void Start(SetStartupInfoFn setStartupInfo, OpenPluginFn openPlugin, ClosePluginFn closePlugin,
-               const std::string& registryRoot, bool matchService = true);
+               const std::string& registryRoot, HostServices services = {});
 
     // The part of the command line a console row of `width` columns shows: its end,
     // or from the cursor when that stands further left. The last column stays free
@@ -103,6 +125,7 @@ class ScriptedHost {
     OpenPluginFn openPlugin_ = nullptr;
     ClosePluginFn closePlugin_ = nullptr;
     std::string registryRoot_;
+    HostServices services_;
     std::string readLine_; // keeps the text handed to the editor's line request alive
 
     friend struct Services;
