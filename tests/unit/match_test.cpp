@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/host.h"
+#include "platform/os.h"
 #include "zp_codepage.h"
 
 using namespace zarelin;
@@ -90,7 +91,10 @@ const MatchCase asciiCases[] = {
     {"*.txt", "notes.bak.txt", true},
 };
 
-class OwnMatch : public ::testing::TestWithParam<MatchCase> {};
+class OwnMatch : public ::testing::TestWithParam<MatchCase> {
+  protected:
+    void SetUp() override { LoadCaseTable(); }
+};
 
 TEST_P(OwnMatch, AcceptsWhatTheWildcardsAllow) {
     const MatchCase& c = GetParam();
@@ -98,6 +102,39 @@ TEST_P(OwnMatch, AcceptsWhatTheWildcardsAllow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ascii, OwnMatch, ::testing::ValuesIn(asciiCases));
+
+int WINAPI NoWide(UINT, DWORD, const CHAR*, int, WCHAR*, int) {
+    return 0;
+}
+
+DWORD WINAPI NoUpper(WCHAR*, DWORD) {
+    return 0;
+}
+
+int WINAPI NoNarrow(UINT, DWORD, const WCHAR*, int, CHAR*, int, const CHAR*, BOOL*) {
+    return 0;
+}
+
+// When the page's letter case cannot be read, the match still ignores ASCII case.
+TEST(OwnMatchWithoutThePage, StillFoldsAsciiLetters) {
+    for (int failing = 0; failing < 3; ++failing) {
+        {
+            OsSwap<decltype(os.MultiByteToWideChar)> wide(
+                os.MultiByteToWideChar, failing == 0 ? NoWide : os.MultiByteToWideChar);
+            OsSwap<decltype(os.CharUpperBuffW)> upper(os.CharUpperBuffW,
+                                                      failing == 1 ? NoUpper : os.CharUpperBuffW);
+            OsSwap<decltype(os.WideCharToMultiByte)> narrow(
+                os.WideCharToMultiByte, failing == 2 ? NoNarrow : os.WideCharToMultiByte);
+            LoadCaseTable();
+        }
+        for (const MatchCase& c : asciiCases)
+            EXPECT_EQ(WildcardMatch(c.pattern, c.text), c.expected)
+                << "call " << failing << " failing: " << ::testing::PrintToString(c);
+        // Nor does it fold letters outside ASCII, which it could not read.
+        EXPECT_FALSE(WildcardMatch("caf\x90", "caf\x82")) << "call " << failing << " failing";
+    }
+    LoadCaseTable();
+}
 
 // The pattern applies to the last part of a path only: a server's or a share's name.
 TEST(OwnMatchNames, ApplyToTheLastPartOfAPath) {
