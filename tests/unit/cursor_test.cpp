@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "engine/state.h"
+#include "fake_host.h"
 #include "zp_console.h"
 
 using namespace zarelin;
@@ -81,5 +83,61 @@ TEST(CursorEdges, ALongPromptIsCutNotOverflowed) {
     EXPECT_EQ(State.CursorPos, 12345);
     ZpConsoleReset();
 }
+
+// A failed console call may still have written its outputs; they must not be used.
+BOOL WINAPI InfoFails(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO* info) {
+    OsDefaults.GetConsoleScreenBufferInfo(console, info);
+    return FALSE;
+}
+
+BOOL WINAPI ReadFails(HANDLE console, CHAR* chars, DWORD length, COORD from, DWORD* read) {
+    OsDefaults.ReadConsoleOutputCharacterA(console, chars, length, from, read);
+    return FALSE;
+}
+
+enum class Console { Works, InfoFails, ReadFails };
+
+struct CommandCase {
+    const char* name;
+    Console console;
+    int column;           // where the console shows the cursor, after "C:\\>"
+    const char* expected; // the line after the next command
+};
+
+void PrintTo(const CommandCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+// The line "abc def"; the one entry is the directory "abcde". Where the cursor cannot be located
+// the word at the end of the line is completed.
+const CommandCase commandCases[] = {
+    {"cursor on the first character", Console::Works, 4, "abcde\\ def"},
+    {"cursor at the end", Console::Works, 11, "abc abcde\\"},
+    {"screen info fails", Console::InfoFails, 4, "abc abcde\\"},
+    {"console read fails", Console::ReadFails, 4, "abc abcde\\"},
+};
+
+class CursorCommand : public ::testing::TestWithParam<CommandCase> {
+  protected:
+    void TearDown() override { ZpConsoleReset(); }
+};
+
+TEST_P(CursorCommand, CompletesTheWordAtTheLocatedCursor) {
+    const CommandCase& c = GetParam();
+    fakehost::FakeHostScope scope;
+    fakehost::fake.commandLine = "abc def";
+    fakehost::fake.listing = {{"abcde", "", true}};
+    os.GetStdHandle = OsDefaults.GetStdHandle;
+    if (c.console == Console::InfoFails) os.GetConsoleScreenBufferInfo = InfoFails;
+    if (c.console == Console::ReadFails) os.ReadConsoleOutputCharacterA = ReadFails;
+    ZpConsoleResize(80, 25);
+    ZpConsoleWrite(0, 23, "C:\\>abc def", -1);
+    ZpConsoleSetCursor(c.column, 23);
+    State.CompleteNext();
+    EXPECT_EQ(fakehost::fake.commandLine, c.expected) << c.name;
+    EXPECT_EQ(fakehost::fake.beeps, 0) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CursorCommand, ::testing::ValuesIn(commandCases));
 
 } // namespace
