@@ -236,6 +236,38 @@ TEST_P(Network, EntriesLargerThanTheBufferAreOfferedUpTo64KiB) {
     }
 }
 
+TEST_P(Network, AServerWordMatchingNothingBeepsAndLeavesTheLine) {
+    for (bool domainOnly : {true, false}) {
+        TempTree fresh; // options start at their defaults
+        HeadlessHost host;
+        if (!domainOnly) host.Pick(CurrentDomainOnlyItem);
+        host.commandLine = "dir \\\\zz";
+        host.Next();
+        EXPECT_EQ(host.commandLine, "dir \\\\zz") << domainOnly;
+        host.menus.clear();
+        host.List(-1);
+        EXPECT_EQ(host.commandLine, "dir \\\\zz") << domainOnly;
+        EXPECT_EQ(host.menus.size(), 1u) << domainOnly; // the module's own, no list
+        EXPECT_EQ(host.beeps(), 2u) << domainOnly;
+    }
+}
+
+TEST_P(Network, AServerWithASingleShareOffersIt) {
+    std::string json = R"({ "platform": ")" + family() + R"(",
+      "providers": [ { "name": "Microsoft Windows Network" } ],
+      "servers": { "SOLO": { "shares": [ { "name": "only" } ] } } })";
+    ASSERT_EQ(ZpNetworkLoadText(json.c_str()), 0) << ZpNetworkError();
+    for (bool hidden : {false, true}) {
+        TempTree fresh;
+        HeadlessHost host;
+        if (hidden) host.Pick(ShowHiddenSharesItem);
+        host.commandLine = "dir \\\\SOLO\\";
+        host.Next();
+        EXPECT_EQ(host.commandLine, "dir \\\\SOLO\\only\\") << hidden;
+        EXPECT_EQ(host.beeps(), 0u) << hidden;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Families, Network, ::testing::Values("nt", "other"));
 
 // Outside the NT family the workgroup is enumerated with a named provider; when the
