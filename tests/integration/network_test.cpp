@@ -292,3 +292,43 @@ TEST(NetworkProvider, ABadProviderIsRetriedAndTheRetryKept) {
 }
 
 } // namespace
+
+// A candidate holds 259 characters: on the NT family the bare server name, on the other
+// the name with its two backslashes. A longer one is left out, and the list goes on.
+TEST(NetworkLimits, AServerNameLongerThanACandidateIsLeftOutAndTheListGoesOn) {
+    struct Case {
+        const char* family;
+        bool domainOnly; // the domain or workgroup; else the whole network
+        size_t length;
+        bool offered;
+    } cases[] = {
+        {"nt", true, 259, true},     {"nt", true, 260, false},     {"nt", false, 259, true},
+        {"nt", false, 260, false},   {"other", true, 257, true},   {"other", true, 258, false},
+        {"other", false, 257, true}, {"other", false, 258, false},
+    };
+    for (const Case& c : cases) {
+        const std::string name(c.length, 'S');
+        std::string json = R"({ "platform": ")" + std::string(c.family) + R"(",
+          "workgroup": "LAN", "domain": "LAN",
+          "providers": [ { "name": "Microsoft Windows Network",
+            "domains": [ { "name": "LAN", "servers": [")" +
+                           name + R"(", "OK"] } ] } ] })";
+        ASSERT_EQ(ZpNetworkLoadText(json.c_str()), 0) << ZpNetworkError();
+        TempTree fresh; // options start at their defaults
+        HeadlessHost host;
+        if (!c.domainOnly) host.Pick(CurrentDomainOnlyItem);
+        // Two Tabs: the long name (where offered), then OK, which a long name before it
+        // does not keep from the list.
+        const std::string longLine = "dir \\\\" + name + "\\", ok = "dir \\\\OK\\";
+        std::vector<std::string> lines;
+        host.commandLine = "dir \\\\";
+        for (int tab = 0; tab < 2; ++tab) {
+            host.Next();
+            lines.push_back(host.commandLine);
+        }
+        std::vector<std::string> expected = {c.offered ? longLine : ok, ok};
+        EXPECT_EQ(lines, expected)
+            << c.family << (c.domainOnly ? " domain " : " network ") << c.length;
+    }
+    ZpNetworkLoad(nullptr);
+}
