@@ -2,9 +2,13 @@
 // calls, memory running out, lines at the buffer's limit, another layer's network.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "fake_host.h"
+#include "sources/bounded.h"
+#include "sources/network.h"
 #include "zp_network.h"
 
 using namespace zarelin;
@@ -165,6 +169,104 @@ TEST_F(PlatformAnswers, AReadOfNoEntriesWithoutAnErrorIsRepeatedInALargerBuffer)
         State.NetBuffer = nullptr;
     }
     ZpNetworkLoad(nullptr);
+}
+
+// --- Networks only another layer can answer -------------------------------------------
+
+// Domains within domains: the enumeration below domain "D<n>" (or the root, level 0)
+// lists server "\\S<n>" and, down to `deepest`, domain "D<n+1>"; in a looping network
+// every domain lists itself.
+struct Nested {
+    int deepest = 0;
+    bool loops = false;
+    std::vector<std::string> servers, domains; // the names the entries point at
+} nested;
+
+struct NestedLevel {
+    int depth;
+    bool read;
+};
+
+DWORD WINAPI NestedOpen(DWORD, DWORD, DWORD, NETRESOURCEA* container, HANDLE* handle) {
+    int depth = container ? std::atoi(container->lpRemoteName + 1) : 0;
+    *handle = new NestedLevel{depth, false};
+    return ERROR_SUCCESS;
+}
+
+DWORD WINAPI NestedRead(HANDLE handle, DWORD* count, void* buffer, DWORD* size) {
+    auto* level = static_cast<NestedLevel*>(handle);
+    if (level->read) return ERROR_NO_MORE_ITEMS;
+    if (*count < 2 || *size < 2 * sizeof(NETRESOURCEA)) return ERROR_MORE_DATA;
+    level->read = true;
+    int below = nested.loops ? level->depth : level->depth + 1;
+    auto* entries = static_cast<NETRESOURCEA*>(buffer);
+    entries[0] = {RESOURCE_GLOBALNET,
+                  RESOURCETYPE_DISK,
+                  RESOURCEDISPLAYTYPE_SERVER,
+                  RESOURCEUSAGE_CONTAINER,
+                  nullptr,
+                  &nested.servers[level->depth][0],
+                  nullptr,
+                  nullptr};
+    entries[1] = {RESOURCE_GLOBALNET,
+                  RESOURCETYPE_ANY,
+                  RESOURCEDISPLAYTYPE_DOMAIN,
+                  RESOURCEUSAGE_CONTAINER,
+                  nullptr,
+                  &nested.domains[below][0],
+                  nullptr,
+                  nullptr};
+    *count = level->depth < nested.deepest || nested.loops ? 2 : 1;
+    return ERROR_SUCCESS;
+}
+
+DWORD WINAPI NestedClose(HANDLE handle) {
+    delete static_cast<NestedLevel*>(handle);
+    return ERROR_SUCCESS;
+}
+
+// The walk of the whole network goes sixteen levels below the root, far deeper than a
+// real network nests; a domain that lists itself ends there too, the command with it.
+TEST_F(PlatformAnswers, ANetworkTooDeepOrLoopingListsTheServersOfItsFirstSeventeenLevels) {
+    const int32_t family = IsNT;
+    IsNT = 0; // the names keep their backslashes
+    nested = Nested{};
+    for (int n = 0; n < 64; ++n) {
+        nested.servers.push_back("\\\\S" + std::to_string(n));
+        nested.domains.push_back("D" + std::to_string(n));
+    }
+    std::vector<std::string> seventeen; // the servers of the root and 16 levels below it
+    for (int n = 0; n <= 16; ++n)
+        seventeen.push_back(nested.servers[n] + "\\");
+    struct Case {
+        int deepest;
+        bool loops;
+        std::vector<std::string> offered;
+    } cases[] = {
+        {16, false, seventeen},
+        {20, false, seventeen},
+        {0, true, std::vector<std::string>(17, "\\\\S0\\")},
+    };
+    OsSwap<decltype(os.WNetOpenEnumA)> open(os.WNetOpenEnumA, NestedOpen);
+    OsSwap<decltype(os.WNetEnumResourceA)> read(os.WNetEnumResourceA, NestedRead);
+    OsSwap<decltype(os.WNetCloseEnum)> close(os.WNetCloseEnum, NestedClose);
+    for (const Case& c : cases) {
+        State.ResetSearch();
+        State.Init();
+        State.CurrentDomainOnly = 0; // the whole network
+        nested.deepest = c.deepest;
+        nested.loops = c.loops;
+        fake.menuTexts.clear();
+        fake.commandLine = "dir \\\\";
+        State.CompleteFromList();
+        std::vector<std::string> offered = fake.menuTexts;
+        std::sort(offered.begin(), offered.end());
+        std::vector<std::string> expected = c.offered;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(offered, expected) << c.deepest << (c.loops ? " looping" : "");
+    }
+    State.ResetSearch();
+    IsNT = family;
 }
 
 } // namespace
