@@ -269,4 +269,118 @@ TEST_F(PlatformAnswers, ANetworkTooDeepOrLoopingListsTheServersOfItsFirstSevente
     IsNT = family;
 }
 
+int shareEnumCalls = 0;
+NetShareEnumNtFn layerShareEnum = nullptr;
+bool emptyLastPage = false;
+
+// The share list one share a page, as a server with a small transfer size gives it; with
+// `emptyLastPage`, the last share's page says "more data" and the page after it holds
+// nothing.
+DWORD WINAPI OneSharePerPage(WCHAR* server, DWORD level, BYTE** buffer, DWORD, DWORD* read,
+                             DWORD* total, DWORD* resume) {
+    static bool ended = false;
+    ++shareEnumCalls;
+    if (ended) {
+        ended = false;
+        *buffer = nullptr;
+        *read = *total = 0;
+        return ERROR_MORE_DATA;
+    }
+    DWORD result = layerShareEnum(server, level, buffer, 1, read, total, resume);
+    ended = result == NERR_Success && emptyLastPage;
+    return ended ? ERROR_MORE_DATA : result;
+}
+
+TEST_F(PlatformAnswers, AShareListThatComesInPagesIsReadToItsLastPage) {
+    ASSERT_EQ(ZpNetworkLoadText(R"({ "platform": "nt", "providers": [ { "name": "N" } ],
+        "servers": { "PAGED": { "shares": [ { "name": "one" }, { "name": "laser",
+        "type": "printer" }, { "name": "C$", "type": "special" }, { "name": "two" } ] } } })"),
+              0)
+        << ZpNetworkError();
+    const int32_t family = IsNT;
+    IsNT = 1;
+    const NetworkCalls saved = Net;
+    LoadNetworkCalls();
+    ASSERT_NE(Net.NetShareEnumNt, nullptr);
+    layerShareEnum = Net.NetShareEnumNt;
+    Net.NetShareEnumNt = OneSharePerPage;
+    const std::vector<std::string> all = {"\\\\paged\\C$\\", "\\\\paged\\one\\",
+                                          "\\\\paged\\two\\"};
+    for (bool empty : {false, true}) {
+        State.ResetSearch();
+        State.Init();
+        State.ShowHiddenShares = 1; // the share list read whole
+        emptyLastPage = empty;
+        shareEnumCalls = 0;
+        fake.menuTexts.clear();
+        fake.commandLine = "dir \\\\paged\\";
+        State.CompleteFromList();
+        EXPECT_EQ(fake.menuTexts, all) << empty;
+        EXPECT_EQ(shareEnumCalls, empty ? 5 : 4) << empty;
+    }
+    State.ResetSearch();
+    Net = saved;
+    IsNT = family;
+    ZpNetworkLoad(nullptr);
+}
+
+int noHandleReads = 0;
+
+DWORD WINAPI OpenedWithoutHandleA(DWORD, DWORD, DWORD, NETRESOURCEA*, HANDLE* handle) {
+    *handle = nullptr;
+    return ERROR_SUCCESS;
+}
+DWORD WINAPI OpenedWithoutHandleW(DWORD, DWORD, DWORD, NETRESOURCEW*, HANDLE* handle) {
+    *handle = nullptr;
+    return ERROR_SUCCESS;
+}
+DWORD WINAPI ReadWithoutHandle(HANDLE, DWORD*, void*, DWORD*) {
+    ++noHandleReads;
+    return ERROR_INVALID_HANDLE;
+}
+
+TEST_F(PlatformAnswers, AnEnumerationOpenedWithoutAHandleBeepsAndIsNeverRead) {
+    OsSwap<decltype(os.WNetOpenEnumA)> openA(os.WNetOpenEnumA, OpenedWithoutHandleA);
+    OsSwap<decltype(os.WNetOpenEnumW)> openW(os.WNetOpenEnumW, OpenedWithoutHandleW);
+    OsSwap<decltype(os.WNetEnumResourceA)> readA(os.WNetEnumResourceA, ReadWithoutHandle);
+    OsSwap<decltype(os.WNetEnumResourceW)> readW(os.WNetEnumResourceW, ReadWithoutHandle);
+    const int32_t family = IsNT;
+    const struct {
+        int32_t nt;
+        const char* line;
+    } cases[] = {
+        {1, "dir \\\\alpha\\"}, // a share word on the NT family: UTF-16
+        {0, "dir \\\\alpha\\"}, // on the other family: ANSI
+        {0, "dir \\\\"},        // the other family's workgroup
+    };
+    for (const auto& c : cases) {
+        State.ResetSearch();
+        State.Init();
+        IsNT = c.nt;
+        fake.beeps = 0;
+        noHandleReads = 0;
+        fake.commandLine = c.line;
+        State.CompleteNext();
+        EXPECT_EQ(fake.commandLine, c.line) << c.nt;
+        EXPECT_EQ(fake.beeps, 1) << c.nt << c.line;
+        EXPECT_EQ(noHandleReads, 0) << c.nt << c.line;
+    }
+    State.ResetSearch();
+    IsNT = family;
+}
+
+TEST_F(PlatformAnswers, AWideNameIsConvertedOnlyWhereItFitsWithItsTerminator) {
+    for (size_t length : {259u, 260u}) {
+        std::u16string wide(length, u'n');
+        std::string target(261, '~');
+        bool fits = length < 260;
+        EXPECT_EQ(WideToOem(reinterpret_cast<const WCHAR*>(wide.c_str()), &target[0], 260), fits)
+            << length;
+        EXPECT_EQ(target[260], '~') << length; // nothing written past the room given
+        if (fits) {
+            EXPECT_EQ(target.c_str(), std::string(length, 'n'));
+        }
+    }
+}
+
 } // namespace
