@@ -131,15 +131,18 @@ TEST_P(Network, AWordInsideAShareCompletesItsFiles) {
     }
 }
 
-TEST_P(Network, TheShareListReadWholeEndsWhenTheOptionIsTurnedOff) {
+TEST_P(Network, TheShareListReadWholeRunsToItsEndAfterTheOptionIsTurnedOff) {
     HeadlessHost host;
     host.Pick(ShowHiddenSharesItem);
     host.commandLine = "dir \\\\alpha\\d";
     host.Next();
+    EXPECT_EQ(host.commandLine, "dir \\\\alpha\\data\\");
     host.Pick(ShowHiddenSharesItem);
     host.Next(); // the second of 'data' and 'docs', from the list read whole
+    EXPECT_EQ(host.commandLine, "dir \\\\alpha\\docs\\");
     EXPECT_EQ(host.beeps(), 0u);
     host.Next();
+    EXPECT_EQ(host.commandLine, "dir \\\\alpha\\docs\\");
     EXPECT_EQ(host.beeps(), 1u);
 }
 
