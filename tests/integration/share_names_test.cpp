@@ -1,5 +1,6 @@
-// Share names outside ASCII and share entries larger than the first entry buffer, on
-// both share sources and both platform families, through the module's entry points.
+// Share names outside ASCII, share entries larger than the first entry buffer, and
+// names too long for the list read whole, on both share sources and both platform
+// families, through the module's entry points.
 // The host has no match service here: the module matches with its own.
 #include <gtest/gtest.h>
 
@@ -107,6 +108,32 @@ TEST_F(ShareNames, AnEntryLargerThanTheFirstBufferDoesNotEndTheList) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(Complete(c), c.expected) << c.family << (c.hidden ? " hidden " : " ") << c.line;
+}
+
+// The share list read whole builds '\\server\share' as the server was typed, in 199
+// characters: after '\\long\' a share name of 192 fits, one of 193 is left out. The
+// one-per-call enumeration offers both.
+TEST_F(ShareNames, TheShareListReadWholeLeavesOutANameTooLongForItsFullName) {
+    const std::string fits(192, 'a'), over(193, 'b');
+    const std::string json = R"({ "platform": "nt", "providers": [ { "name": "N" } ],
+      "servers": { "LONG": { "shares": [ { "name": ")" +
+                             over + R"(" }, { "name": ")" + fits + R"(" } ] } } })";
+    ASSERT_EQ(ZpNetworkLoadText(json.c_str()), 0) << ZpNetworkError();
+    for (bool hidden : {false, true}) {
+        TempTree tree; // options at their defaults
+        HeadlessHost host("Software\\ZarelinTestHost", false);
+        if (hidden) host.Pick(ShowHiddenSharesItem);
+        host.commandLine = "dir \\\\long\\";
+        Texts lines;
+        for (int tab = 0; tab < 2; ++tab) {
+            host.Next();
+            lines.push_back(host.commandLine);
+        }
+        const std::string server = hidden ? "dir \\\\long\\" : "dir \\\\LONG\\";
+        Texts expected = {server + fits + "\\", server + fits + "\\"};
+        if (!hidden) expected.front() = server + over + "\\";
+        EXPECT_EQ(lines, expected) << (hidden ? "read whole" : "one per call");
+    }
 }
 
 } // namespace

@@ -2,9 +2,13 @@
 // calls, memory running out, lines at the buffer's limit, another layer's network.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "fake_host.h"
+#include "sources/bounded.h"
+#include "sources/network.h"
 #include "zp_network.h"
 
 using namespace zarelin;
@@ -179,6 +183,218 @@ TEST_F(PlatformAnswers, AReadOfNoEntriesWithoutAnErrorIsRepeatedInALargerBuffer)
         State.NetBuffer = nullptr;
     }
     ZpNetworkLoad(nullptr);
+}
+
+// --- Networks only another layer can answer -------------------------------------------
+
+// Domains within domains: the enumeration below domain "D<n>" (or the root, level 0)
+// lists server "\\S<n>" and, down to `deepest`, domain "D<n+1>"; in a looping network
+// every domain lists itself.
+struct Nested {
+    int deepest = 0;
+    bool loops = false;
+    std::vector<std::string> servers, domains; // the names the entries point at
+} nested;
+
+struct NestedLevel {
+    int depth;
+    bool read;
+};
+
+DWORD WINAPI NestedOpen(DWORD, DWORD, DWORD, NETRESOURCEA* container, HANDLE* handle) {
+    int depth = container ? std::atoi(container->lpRemoteName + 1) : 0;
+    *handle = new NestedLevel{depth, false};
+    return ERROR_SUCCESS;
+}
+
+DWORD WINAPI NestedRead(HANDLE handle, DWORD* count, void* buffer, DWORD* size) {
+    auto* level = static_cast<NestedLevel*>(handle);
+    if (level->read) return ERROR_NO_MORE_ITEMS;
+    if (*count < 2 || *size < 2 * sizeof(NETRESOURCEA)) return ERROR_MORE_DATA;
+    level->read = true;
+    int below = nested.loops ? level->depth : level->depth + 1;
+    auto* entries = static_cast<NETRESOURCEA*>(buffer);
+    entries[0] = {RESOURCE_GLOBALNET,
+                  RESOURCETYPE_DISK,
+                  RESOURCEDISPLAYTYPE_SERVER,
+                  RESOURCEUSAGE_CONTAINER,
+                  nullptr,
+                  &nested.servers[level->depth][0],
+                  nullptr,
+                  nullptr};
+    entries[1] = {RESOURCE_GLOBALNET,
+                  RESOURCETYPE_ANY,
+                  RESOURCEDISPLAYTYPE_DOMAIN,
+                  RESOURCEUSAGE_CONTAINER,
+                  nullptr,
+                  &nested.domains[below][0],
+                  nullptr,
+                  nullptr};
+    *count = level->depth < nested.deepest || nested.loops ? 2 : 1;
+    return ERROR_SUCCESS;
+}
+
+DWORD WINAPI NestedClose(HANDLE handle) {
+    delete static_cast<NestedLevel*>(handle);
+    return ERROR_SUCCESS;
+}
+
+// The walk of the whole network goes sixteen levels below the root, far deeper than a
+// real network nests; a domain that lists itself ends there too, the command with it.
+TEST_F(PlatformAnswers, ANetworkTooDeepOrLoopingListsTheServersOfItsFirstSeventeenLevels) {
+    const int32_t family = IsNT;
+    IsNT = 0; // the names keep their backslashes
+    nested = Nested{};
+    for (int n = 0; n < 64; ++n) {
+        nested.servers.push_back("\\\\S" + std::to_string(n));
+        nested.domains.push_back("D" + std::to_string(n));
+    }
+    std::vector<std::string> seventeen; // the servers of the root and 16 levels below it
+    for (int n = 0; n <= 16; ++n)
+        seventeen.push_back(nested.servers[n] + "\\");
+    struct Case {
+        int deepest;
+        bool loops;
+        std::vector<std::string> offered;
+    } cases[] = {
+        {16, false, seventeen},
+        {20, false, seventeen},
+        {0, true, std::vector<std::string>(17, "\\\\S0\\")},
+    };
+    OsSwap<decltype(os.WNetOpenEnumA)> open(os.WNetOpenEnumA, NestedOpen);
+    OsSwap<decltype(os.WNetEnumResourceA)> read(os.WNetEnumResourceA, NestedRead);
+    OsSwap<decltype(os.WNetCloseEnum)> close(os.WNetCloseEnum, NestedClose);
+    for (const Case& c : cases) {
+        State.ResetSearch();
+        State.Init();
+        State.CurrentDomainOnly = 0; // the whole network
+        nested.deepest = c.deepest;
+        nested.loops = c.loops;
+        fake.menuTexts.clear();
+        fake.commandLine = "dir \\\\";
+        State.CompleteFromList();
+        std::vector<std::string> offered = fake.menuTexts;
+        std::sort(offered.begin(), offered.end());
+        std::vector<std::string> expected = c.offered;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(offered, expected) << c.deepest << (c.loops ? " looping" : "");
+    }
+    State.ResetSearch();
+    IsNT = family;
+}
+
+int shareEnumCalls = 0;
+NetShareEnumNtFn layerShareEnum = nullptr;
+bool emptyLastPage = false;
+
+// The share list one share a page, as a server with a small transfer size gives it; with
+// `emptyLastPage`, the last share's page says "more data" and the page after it holds
+// nothing.
+DWORD WINAPI OneSharePerPage(WCHAR* server, DWORD level, BYTE** buffer, DWORD, DWORD* read,
+                             DWORD* total, DWORD* resume) {
+    static bool ended = false;
+    ++shareEnumCalls;
+    if (ended) {
+        ended = false;
+        *buffer = nullptr;
+        *read = *total = 0;
+        return ERROR_MORE_DATA;
+    }
+    DWORD result = layerShareEnum(server, level, buffer, 1, read, total, resume);
+    ended = result == NERR_Success && emptyLastPage;
+    return ended ? ERROR_MORE_DATA : result;
+}
+
+TEST_F(PlatformAnswers, AShareListThatComesInPagesIsReadToItsLastPage) {
+    ASSERT_EQ(ZpNetworkLoadText(R"({ "platform": "nt", "providers": [ { "name": "N" } ],
+        "servers": { "PAGED": { "shares": [ { "name": "one" }, { "name": "laser",
+        "type": "printer" }, { "name": "C$", "type": "special" }, { "name": "two" } ] } } })"),
+              0)
+        << ZpNetworkError();
+    const int32_t family = IsNT;
+    IsNT = 1;
+    const NetworkCalls saved = Net;
+    LoadNetworkCalls();
+    ASSERT_NE(Net.NetShareEnumNt, nullptr);
+    layerShareEnum = Net.NetShareEnumNt;
+    Net.NetShareEnumNt = OneSharePerPage;
+    const std::vector<std::string> all = {"\\\\paged\\C$\\", "\\\\paged\\one\\",
+                                          "\\\\paged\\two\\"};
+    for (bool empty : {false, true}) {
+        State.ResetSearch();
+        State.Init();
+        State.ShowHiddenShares = 1; // the share list read whole
+        emptyLastPage = empty;
+        shareEnumCalls = 0;
+        fake.menuTexts.clear();
+        fake.commandLine = "dir \\\\paged\\";
+        State.CompleteFromList();
+        EXPECT_EQ(fake.menuTexts, all) << empty;
+        EXPECT_EQ(shareEnumCalls, empty ? 5 : 4) << empty;
+    }
+    State.ResetSearch();
+    Net = saved;
+    IsNT = family;
+    ZpNetworkLoad(nullptr);
+}
+
+int noHandleReads = 0;
+
+DWORD WINAPI OpenedWithoutHandleA(DWORD, DWORD, DWORD, NETRESOURCEA*, HANDLE* handle) {
+    *handle = nullptr;
+    return ERROR_SUCCESS;
+}
+DWORD WINAPI OpenedWithoutHandleW(DWORD, DWORD, DWORD, NETRESOURCEW*, HANDLE* handle) {
+    *handle = nullptr;
+    return ERROR_SUCCESS;
+}
+DWORD WINAPI ReadWithoutHandle(HANDLE, DWORD*, void*, DWORD*) {
+    ++noHandleReads;
+    return ERROR_INVALID_HANDLE;
+}
+
+TEST_F(PlatformAnswers, AnEnumerationOpenedWithoutAHandleBeepsAndIsNeverRead) {
+    OsSwap<decltype(os.WNetOpenEnumA)> openA(os.WNetOpenEnumA, OpenedWithoutHandleA);
+    OsSwap<decltype(os.WNetOpenEnumW)> openW(os.WNetOpenEnumW, OpenedWithoutHandleW);
+    OsSwap<decltype(os.WNetEnumResourceA)> readA(os.WNetEnumResourceA, ReadWithoutHandle);
+    OsSwap<decltype(os.WNetEnumResourceW)> readW(os.WNetEnumResourceW, ReadWithoutHandle);
+    const int32_t family = IsNT;
+    const struct {
+        int32_t nt;
+        const char* line;
+    } cases[] = {
+        {1, "dir \\\\alpha\\"}, // a share word on the NT family: UTF-16
+        {0, "dir \\\\alpha\\"}, // on the other family: ANSI
+        {0, "dir \\\\"},        // the other family's workgroup
+    };
+    for (const auto& c : cases) {
+        State.ResetSearch();
+        State.Init();
+        IsNT = c.nt;
+        fake.beeps = 0;
+        noHandleReads = 0;
+        fake.commandLine = c.line;
+        State.CompleteNext();
+        EXPECT_EQ(fake.commandLine, c.line) << c.nt;
+        EXPECT_EQ(fake.beeps, 1) << c.nt << c.line;
+        EXPECT_EQ(noHandleReads, 0) << c.nt << c.line;
+    }
+    State.ResetSearch();
+    IsNT = family;
+}
+
+TEST_F(PlatformAnswers, AWideNameIsConvertedOnlyWhereItFitsWithItsTerminator) {
+    for (size_t length : {259u, 260u}) {
+        std::u16string wide(length, u'n');
+        std::string target(261, '~');
+        bool fits = length < 260;
+        EXPECT_EQ(WideToOem(reinterpret_cast<const WCHAR*>(wide.c_str()), &target[0], 260), fits)
+            << length;
+        EXPECT_EQ(target[260], '~') << length; // nothing written past the room given
+        if (fits) {
+            EXPECT_EQ(target.c_str(), std::string(length, 'n'));
+        }
+    }
 }
 
 } // namespace
