@@ -1,6 +1,7 @@
 # Zarelin: the two commands a newcomer needs.
 #   make run   installs what is missing, builds, and starts zarelin-shell
 #   make test  installs what is missing, builds every flavour and runs every test
+#   make coverage  line and branch coverage of the module (gcovr), not part of make test
 #   make fuzz  runs each fuzz target for FUZZ_RUNS executions (5 million), FUZZ_SECONDS at most
 
 JOBS ?= 2
