@@ -58,11 +58,6 @@ std::string Padded(const std::string& text, size_t width) {
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
 
-std::string CurrentDirectory() {
-    char cwd[PATH_MAX];
-    return getcwd(cwd, sizeof cwd) ? cwd : "/";
-}
-
 bool ChangeDirectory(const std::string& rest) {
     // A console takes the rest of the line as the path, blanks and all.
     std::string arg = Trim(rest);
@@ -82,6 +77,7 @@ bool ChangeDirectory(const std::string& rest) {
         return false;
     }
     Shell.cwd = CurrentDirectory();
+    if (Shell.cwd.empty()) Shell.cwd = "/";
     setenv("PWD", Shell.cwd.c_str(), 1);
     return true;
 }
@@ -93,19 +89,8 @@ struct Entry {
     time_t modified;
 };
 
-// The folder part of a Windows path: up to its last separator or its drive.
-std::string FolderOf(const std::string& path) {
-    const size_t cut = path.find_last_of("\\/:");
-    return cut == std::string::npos ? "." : path.substr(0, cut + 1);
-}
-
 // Lists what the file search finds, as cmd's dir does: a folder's entries, or those
 // that a name or pattern matches.
-bool IsDirectory(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 bool ListDirectory(const std::vector<Word>& words) {
     std::string arg;
     for (const Word& word : words)
@@ -113,8 +98,9 @@ bool ListDirectory(const std::vector<Word>& words) {
     std::string mask = arg.empty() ? "*" : arg, posix;
     if (!arg.empty() && NamedPath(arg, &posix) && IsDirectory(posix))
         mask = arg + (arg.back() == '\\' || arg.back() == '/' ? "*" : "\\*");
+    const size_t name = LastComponent(mask);
     std::string folder;
-    if (!ToPosix(FolderOf(mask), &folder)) {
+    if (!ToPosix(name ? mask.substr(0, name) : ".", &folder)) {
         AddOutput("The system cannot find the drive specified.");
         return false;
     }

@@ -49,11 +49,6 @@ std::string OwnDirectory() {
     return Directory(self);
 }
 
-std::string CurrentDirectory() {
-    char cwd[PATH_MAX];
-    return getcwd(cwd, sizeof cwd) ? cwd : "";
-}
-
 // Asks for a line of text in the key-label row; empty when the user pressed Esc.
 std::string AskLine(const std::string& question) {
     LineEditor answer(FileNameCapacity);

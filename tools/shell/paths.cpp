@@ -26,19 +26,6 @@ bool HasDrive(const std::string& word) {
     return word.size() >= 2 && word[1] == ':' && std::isalpha(static_cast<unsigned char>(word[0]));
 }
 
-// Where the word's last component begins: after its last separator or its drive.
-size_t LastComponent(const std::string& word) {
-    size_t start = HasDrive(word) ? 2 : 0;
-    for (size_t i = start; i < word.size(); ++i)
-        if (IsSeparator(word[i])) start = i + 1;
-    return start;
-}
-
-bool IsDirectory(const std::string& posix) {
-    struct stat info;
-    return stat(posix.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 // Whether each ".." of the word climbs out of a folder that exists: the path
 // resolution applies ".." to the text, and "s/../x/" (a sed script) is no path.
 bool ClimbsOnlyExistingFolders(const std::string& word) {
@@ -51,11 +38,6 @@ bool ClimbsOnlyExistingFolders(const std::string& word) {
             return false;
     }
     return true;
-}
-
-std::string CurrentDirectory() {
-    char cwd[PATH_MAX];
-    return getcwd(cwd, sizeof cwd) ? cwd : "";
 }
 
 // `posix` as a relative word would give it: relative to the current directory when it
@@ -88,6 +70,23 @@ struct Match {
 };
 
 } // namespace
+
+size_t LastComponent(const std::string& word) {
+    size_t start = HasDrive(word) ? 2 : 0;
+    for (size_t i = start; i < word.size(); ++i)
+        if (IsSeparator(word[i])) start = i + 1;
+    return start;
+}
+
+bool IsDirectory(const std::string& posix) {
+    struct stat info;
+    return stat(posix.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string CurrentDirectory() {
+    char cwd[PATH_MAX];
+    return getcwd(cwd, sizeof cwd) ? cwd : "";
+}
 
 bool ToPosix(const std::string& windowsPath, std::string* posix) {
     char out[PATH_MAX];

@@ -11,6 +11,16 @@
 
 namespace shell {
 
+// Where the last component of a Windows-style path begins: after its last separator
+// or its drive ("C:x").
+size_t LastComponent(const std::string& word);
+
+// Whether the POSIX path names a directory, a link to one counted.
+bool IsDirectory(const std::string& posix);
+
+// The process's current directory; empty when it cannot be told.
+std::string CurrentDirectory();
+
 // The absolute POSIX path (UTF-8) that a Windows-style path (OEM) names, taken from
 // the current directory when relative; false for a drive or share that is not mapped.
 bool ToPosix(const std::string& windowsPath, std::string* posix);
